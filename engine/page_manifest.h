@@ -1,0 +1,14 @@
+// The built-in lists of installed file names. bookpack generates their definition
+// from the book's manifest, so installer, uninstaller and payload always agree.
+#pragma once
+
+// Packed runs of NUL-terminated names, each list ending with an empty name.
+extern const char mainPageNames[];    // base names; ".htm" is appended
+extern const char extraFileNames[];   // full file names of the variant's extra files
+
+constexpr int uninstallerResource = 900;
+constexpr int firstMainResource = 901;   // main name i is resource 901 + i
+constexpr int firstExtraResource = 1020; // extra name i is resource 1020 + i
+// In the variant, the extra list replaces these three main pages (71st to 73rd).
+constexpr int firstReplacedResource = 971;
+constexpr int lastReplacedResource = 973;

@@ -1,0 +1,13 @@
+// Names shared by the installer and the uninstaller. Each text exists once, here.
+#pragma once
+
+#define TOLM_PRODUCT_NAME "The Tolm Language"
+
+constexpr char productName[] = TOLM_PRODUCT_NAME;
+constexpr char wizardCaption[] = "Install " TOLM_PRODUCT_NAME;
+constexpr char uninstallerFileName[] = "Kestrun.exe";
+constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
+constexpr char uninstallKeyClass[] = "Kestrun";
+constexpr char linkNameFormat[] = "%s.lnk";
+constexpr char defaultPagesFolder[] = "Corvalin";
+constexpr char defaultIconFolder[] = "Tolm";

@@ -1,0 +1,27 @@
+// The process-wide record of the user's choices. The wizard pages write it while
+// the user works; runInstall reads it and then reuses its buffers as working space.
+#pragma once
+
+#include <windows.h>
+
+constexpr int pathCapacity = 260;   // characters in every path buffer, NUL included
+constexpr int chainCapacity = 80;   // characters in a folder-name chain, NUL included
+
+// A destination split into the part that exists on disk and the chain of
+// folders that the install will create below it.
+struct DestinationPath {
+    char path[pathCapacity];         // whole proposed path; during the install, the file-name buffer
+    int existingLength;              // leading characters of path that name an existing folder
+    char newFolder[chainCapacity];   // relative chain still to create, single backslashes, no ends
+};
+
+struct InstallSettings {
+    unsigned char specificBook;      // install the variant book (options check box 899)
+    DestinationPath pagesDestination;// pages and the uninstaller
+    DestinationPath iconDestination; // the desktop folder that receives the shortcut
+    int desktopBaseLength;           // length of the desktop prefix; during the install, the link name position
+    HWND ownerWindow;                // owner of every message box and browse dialog
+    HINSTANCE appInstance;           // the executable's own module
+};
+
+extern InstallSettings installSettings;
