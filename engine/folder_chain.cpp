@@ -1,0 +1,82 @@
+// Folder chains. A chain is created front to back, so the folders this process
+// created are always the chain's deepest components: removing the last `count`
+// of them undoes exactly what was made and nothing that existed before.
+#include "folder_chain.h"
+
+#include <string.h>
+
+#include "settings.h"
+
+namespace {
+
+constexpr char separator = '\\';
+
+size_t componentLength(const char* chain)
+{
+    size_t length = 0;
+    while (chain[length] && chain[length] != separator)
+        length++;
+    return length;
+}
+
+} // namespace
+
+bool createFolderChain(int& outLength, const char* chain, char* path, int& counter)
+{
+    size_t pos = strnlen(path, pathCapacity);
+    outLength = 0;
+    if (pos == size_t(pathCapacity) || strnlen(chain, chainCapacity) == size_t(chainCapacity))
+        return false;   // unterminated input
+
+    if (pos != 0 && path[pos - 1] != separator) {
+        if (pos + 2 > size_t(pathCapacity)) {
+            outLength = int(pos);
+            return false;
+        }
+        path[pos++] = separator;
+        path[pos] = '\0';
+    }
+
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
+    while (*chain) {
+        const size_t length = componentLength(chain);
+        // The component, its trailing backslash and a terminator must fit.
+        if (length != 0 && pos + length + 2 > size_t(pathCapacity)) {
+            outLength = int(pos);
+            return false;
+        }
+        if (length != 0) {
+            memcpy(path + pos, chain, length);
+            path[pos + length] = '\0';
+            if (CreateDirectoryA(path, &attributes)) {
+                counter++;
+            } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+                path[pos] = '\0';
+                outLength = int(pos);
+                return false;
+            }
+            path[pos + length] = separator;
+            pos += length + 1;
+            path[pos] = '\0';
+        }
+        chain += length;
+        if (*chain == separator)
+            chain++;
+    }
+    outLength = int(pos);
+    return true;
+}
+
+void removeCreatedFolders(char* path, int end, int count)
+{
+    if (end > pathCapacity)
+        return;
+    int cut = end - 1;   // the backslash after the folder removed next
+    while (count-- > 0 && cut > 0) {
+        path[cut] = '\0';
+        RemoveDirectoryA(path);
+        do
+            cut--;
+        while (cut > 0 && path[cut] != separator);
+    }
+}

@@ -1,0 +1,14 @@
+// Every message the install shows. Each text exists once, here.
+#pragma once
+
+extern const char pagesFolderFailedText[];
+extern const char registrationFailedText[];
+extern const char iconFolderFailedText[];
+extern const char copyFailedText[];
+
+// Shows text with the caption "Error during install:" and the error icon,
+// owned by installSettings.ownerWindow.
+void showInstallError(const char* text);
+
+// The shortcut's own message: its text is the link name, its caption says what failed.
+void showShortcutError(const char* linkName);

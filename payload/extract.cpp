@@ -1,0 +1,100 @@
+// Extraction of one payload entry: a one-file ZIP archive read through its local
+// file header only (the central directory after the data is never needed).
+//
+// Every read is bounded by the resource's real size, and the header is checked
+// before the target file is created, so a damaged entry fails without touching
+// the disk. After writing, the CRC-32 and size of the bytes that reached the
+// file are compared with the header's, so a corrupt entry is never reported as
+// installed.
+#include "extract.h"
+
+#include <string.h>
+
+#include "crc32.h"
+#include "inflate_state.h"
+#include "settings.h"
+
+namespace {
+
+// Local file header: fixed part, little-endian fields at these offsets.
+constexpr uint32_t localHeaderSize = 30;
+constexpr uint32_t methodOffset = 8;            // low byte only: 0 stored, anything else DEFLATE
+constexpr uint32_t crcOffset = 14;
+constexpr uint32_t uncompressedSizeOffset = 22;
+constexpr uint32_t nameLengthOffset = 26;
+constexpr uint32_t extraLengthOffset = 28;
+
+constexpr int resultBadEntry = 1;        // header, data or integrity check failed; or no file
+constexpr int resultStoredWriteFailed = 2;
+
+constexpr DWORD targetFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+
+uint32_t read16(const uint8_t* bytes)
+{
+    return bytes[0] | uint32_t(bytes[1]) << 8;
+}
+
+uint32_t read32(const uint8_t* bytes)
+{
+    return read16(bytes) | read16(bytes + 2) << 16;
+}
+
+// Copies a stored entry's bytes straight from the resource in one write.
+int copyStored(HANDLE file, const uint8_t* data, uint32_t size)
+{
+    if (writeOutput(file, data, size) != 0)
+        return resultStoredWriteFailed;
+    inflateState.outputCrc = updateCrc32(0, data, size);
+    inflateState.outputSize = size;
+    return 0;
+}
+
+int decodeDeflate()
+{
+    int result = inflateStream();
+    // The fixed tables are cached per entry and must not outlive it, whatever the result.
+    releaseFixedTables();
+    return result;
+}
+
+} // namespace
+
+int extractPayloadEntry(HRSRC resource)
+{
+    memset(&inflateState, 0, sizeof inflateState);
+
+    const uint8_t* base = static_cast<const uint8_t*>(LoadResource(nullptr, resource));
+    const uint32_t entrySize = SizeofResource(nullptr, resource);
+    if (!base || entrySize < localHeaderSize)
+        return resultBadEntry;
+
+    // At most 30 + 2 * 65535: no overflow in 32 bits.
+    const uint32_t dataOffset =
+        localHeaderSize + read16(base + nameLengthOffset) + read16(base + extraLengthOffset);
+    if (dataOffset > entrySize)
+        return resultBadEntry;
+
+    const bool stored = base[methodOffset] == 0;
+    const uint32_t expectedSize = read32(base + uncompressedSizeOffset);
+    const uint32_t expectedCrc = read32(base + crcOffset);
+    if (stored && expectedSize > entrySize - dataOffset)
+        return resultBadEntry;
+
+    inflateState.inputCursor = base + dataOffset;
+    inflateState.inputEnd = base + entrySize;
+
+    HANDLE file = CreateFileA(installSettings.pagesDestination.path, GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, targetFlags, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return resultBadEntry;
+    inflateState.outputFile = file;
+
+    int result = stored ? copyStored(file, inflateState.inputCursor, expectedSize) : decodeDeflate();
+
+    CloseHandle(file);
+    inflateState.outputFile = nullptr;
+
+    if (result == 0 && (inflateState.outputCrc != expectedCrc || inflateState.outputSize != expectedSize))
+        result = resultBadEntry;
+    return result;
+}
