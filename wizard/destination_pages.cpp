@@ -1,17 +1,301 @@
 // The two destination pages: "Where to install book icon" and "Where to install pages".
-// They follow the wizard's notification contract and offer Back and Next.
+// They follow the wizard's notification contract and offer Back and Next. When
+// first shown, each page proposes a default below a system folder; its Browse
+// button opens the folder browser, and its display control paints the path
+// itself, with an ellipsis in the middle when it is too wide.
+//
+// The display controls never store a text: they paint straight from the
+// destination buffers, so every repaint shows the current choice.
 #include "pages.h"
 
+#include "browse_folder.h"
+#include "product.h"
+#include "resource_ids.h"
+#include "settings.h"
+
 #include <commctrl.h>
+#include <shlobj.h>
 
 namespace {
 
+constexpr char pagesBrowseTitle[] = "Choose where to install help files. (ie, C:)";
+constexpr char iconBrowseTitle[] = "Choose where to create Desktop icons.";
+// Used when the Program Files directory cannot be read (or would not fit).
+constexpr char fallbackProgramFiles[] = "C:\\";
+constexpr char separator = '\\';
+
+// The static class's own procedure, to which both display subclasses forward.
+WNDPROC savedStaticProc;
+
+using DisplayText = const char* (*)(int* capacity);
+
+// Length of a text inside a buffer of capacity characters, stopping at the end
+// of the buffer if no terminator comes first.
+int boundedLength(const char* text, int capacity)
+{
+    int length = 0;
+    while (length < capacity && text[length] != '\0')
+        ++length;
+    return length;
+}
+
+bool isExistingFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool endsInSeparator(const char* text, int length)
+{
+    return length > 0 && text[length - 1] == separator;
+}
+
+// ---- display controls -------------------------------------------------------
+
+const char* pagesDisplayText(int* capacity)
+{
+    *capacity = pathCapacity;
+    return installSettings.pagesDestination.path;
+}
+
+// Only the part below the desktop directory. A path shorter than that prefix
+// (the desktop itself, or a typed drive path) shows nothing.
+const char* iconDisplayText(int* capacity)
+{
+    const char* path = installSettings.iconDestination.path;
+    const int base = installSettings.desktopBaseLength;
+    if (base < 0 || base >= pathCapacity || boundedLength(path, pathCapacity) < base) {
+        *capacity = 0;
+        return path;
+    }
+    *capacity = pathCapacity - base;
+    return path + base;
+}
+
+// Drawn without DT_SINGLELINE or DT_MODIFYSTRING: the text starts at the top
+// left, and the destination buffer is never changed by the ellipsis.
+void paintPathText(HWND control, const char* text, int capacity)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(control, &paint);
+    if (dc) {
+        RECT client;
+        GetClientRect(control, &client);
+        SetBkMode(dc, TRANSPARENT);
+        FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1));
+        DrawTextExA(dc, const_cast<char*>(text), boundedLength(text, capacity), &client,
+                    DT_PATH_ELLIPSIS, nullptr);
+    }
+    EndPaint(control, &paint);
+}
+
+LRESULT handlePathMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                          DisplayText displayText)
+{
+    switch (message) {
+    case WM_SETTEXT: {
+        // The text is not kept: a set request only means "repaint from the buffer".
+        RECT client;
+        GetClientRect(control, &client);
+        InvalidateRect(control, &client, TRUE);
+        return 0;
+    }
+    case WM_PAINT: {
+        int capacity = 0;
+        const char* text = displayText(&capacity);
+        paintPathText(control, text, capacity);
+        return 1;
+    }
+    case WM_ERASEBKGND:
+        return 1;   // the paint fills the background itself
+    default:
+        return CallWindowProcA(savedStaticProc, control, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK pagesPathProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return handlePathMessage(control, message, wParam, lParam, pagesDisplayText);
+}
+
+LRESULT CALLBACK iconPathProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return handlePathMessage(control, message, wParam, lParam, iconDisplayText);
+}
+
+void subclassDisplay(HWND page, int displayId, WNDPROC pathProc)
+{
+    HWND display = GetDlgItem(page, displayId);
+    if (display)
+        savedStaticProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongA(display, GWL_WNDPROC, reinterpret_cast<LONG>(pathProc)));
+}
+
+void refreshDisplay(HWND page, int displayId, DisplayText displayText)
+{
+    if (!GetDlgItem(page, displayId))
+        return;
+    int capacity = 0;
+    const char* text = displayText(&capacity);
+    // The subclass ignores the text; it only has to be a terminated string here.
+    SetDlgItemTextA(page, displayId, boundedLength(text, capacity) < capacity ? text : "");
+}
+
+// ---- defaults ---------------------------------------------------------------
+
+// Reads the Program Files directory into buffer (pathCapacity characters).
+// Returns its length, or -1 when the key does not open with full access, the
+// value is missing, longer than the buffer, or stored without a terminator
+// that fits.
+int readProgramFilesDir(char* buffer)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, programFilesKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD type = REG_SZ;
+    DWORD size = pathCapacity;
+    const LONG status = RegQueryValueExA(key, programFilesValueName, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return -1;
+    if (size < static_cast<DWORD>(pathCapacity))
+        buffer[size] = '\0';
+    else if (buffer[pathCapacity - 1] != '\0')
+        return -1;
+    return lstrlenA(buffer);
+}
+
+// The default below the Program Files directory. existingLength stops before
+// the separator added here. A directory that is empty, unreadable, or too long
+// to take the default folder name falls back to drive C:.
+void initPagesDestination()
+{
+    DestinationPath& destination = installSettings.pagesDestination;
+    const int chainLength = boundedLength(destination.newFolder, chainCapacity - 1);
+    destination.newFolder[chainLength] = '\0';
+
+    char base[pathCapacity];
+    int baseLength = readProgramFilesDir(base);
+    int sep = endsInSeparator(base, baseLength) ? 0 : 1;
+    if (baseLength <= 0 || baseLength + sep + chainLength >= pathCapacity) {
+        lstrcpyA(base, fallbackProgramFiles);
+        baseLength = lstrlenA(base);
+        sep = 0;
+    }
+    lstrcpyA(destination.path, base);
+    if (sep)
+        destination.path[baseLength] = separator;
+    lstrcpyA(destination.path + baseLength + sep, destination.newFolder);
+    destination.existingLength = baseLength;
+
+    if (isExistingFolder(destination.path)) {
+        destination.existingLength = lstrlenA(destination.path);
+        destination.newFolder[0] = '\0';
+    }
+}
+
+// Reads the desktop directory into buffer (MAX_PATH characters); returns its
+// length, or -1 when the shell cannot name it.
+int readDesktopDirectory(HWND page, char* buffer)
+{
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)))
+        return -1;
+    int length = -1;
+    LPITEMIDLIST item = nullptr;
+    if (SHGetSpecialFolderLocation(page, CSIDL_DESKTOPDIRECTORY, &item) == S_OK) {
+        if (SHGetPathFromIDListA(item, buffer))
+            length = lstrlenA(buffer);
+        allocator->Free(item);
+    }
+    allocator->Release();
+    return length;
+}
+
+// The default below the desktop directory. existingLength and
+// desktopBaseLength include the desktop's trailing backslash. Without a usable
+// desktop directory (none, empty, or too long to take the default folder
+// name) the built-in path and desktopBaseLength stay.
+void initIconDestination(HWND page)
+{
+    DestinationPath& destination = installSettings.iconDestination;
+    const int chainLength = boundedLength(destination.newFolder, chainCapacity - 1);
+    destination.newFolder[chainLength] = '\0';
+
+    char desktop[MAX_PATH];
+    const int desktopLength = readDesktopDirectory(page, desktop);
+    const int sep = endsInSeparator(desktop, desktopLength) ? 0 : 1;
+    if (desktopLength > 0 && desktopLength + sep + chainLength < pathCapacity) {
+        lstrcpyA(destination.path, desktop);
+        if (sep)
+            destination.path[desktopLength] = separator;
+        installSettings.desktopBaseLength = desktopLength + sep;
+    }
+    // Both the built-in prefix and an accepted desktop leave room for the chain.
+    const int existing = installSettings.desktopBaseLength;
+    destination.existingLength = existing;
+    lstrcpyA(destination.path + existing, destination.newFolder);
+
+    if (isExistingFolder(destination.path)) {
+        destination.existingLength += chainLength;
+        destination.newFolder[0] = '\0';
+    }
+}
+
+// ---- Browse -----------------------------------------------------------------
+
+// Cuts path to its existing part, so that the browser starts there, and
+// returns the character that stood at the cut.
+char cutToExistingPart(DestinationPath& destination)
+{
+    int cut = destination.existingLength;
+    if (cut < 0 || cut >= pathCapacity)
+        cut = boundedLength(destination.path, pathCapacity - 1);
+    destination.existingLength = cut;
+    const char remembered = destination.path[cut];
+    destination.path[cut] = '\0';
+    return remembered;
+}
+
+void browsePagesDestination()
+{
+    DestinationPath& destination = installSettings.pagesDestination;
+    const char remembered = cutToExistingPart(destination);
+    const int result = browseForDestination(pagesBrowseTitle, destination.path,
+                                            destination.newFolder, CSIDL_DRIVES);
+    if (result != 0)
+        destination.existingLength = result;
+    else
+        destination.path[destination.existingLength] = remembered;
+}
+
+void browseIconDestination()
+{
+    DestinationPath& destination = installSettings.iconDestination;
+    const char remembered = cutToExistingPart(destination);
+    const int result = browseForDestination(iconBrowseTitle, destination.path,
+                                            destination.newFolder, CSIDL_DESKTOPDIRECTORY);
+    if (result == 0) {
+        destination.path[destination.existingLength] = remembered;
+        return;
+    }
+    const int base = installSettings.desktopBaseLength;
+    // Shorter than the desktop prefix (the desktop itself): the display shows nothing.
+    if (destination.newFolder[0] == '\0' && result < base && base < pathCapacity)
+        destination.path[base] = '\0';
+    destination.existingLength = result;
+}
+
+// ---- page procedures --------------------------------------------------------
+
 // Answers the frame's notifications the same way on both pages.
-INT_PTR handleDestinationNotify(HWND page, const NMHDR* header)
+INT_PTR handleDestinationNotify(HWND page, const NMHDR* header, int displayId, DisplayText displayText)
 {
     switch (header->code) {
     case PSN_SETACTIVE:
         PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_NEXT);
+        refreshDisplay(page, displayId, displayText);
         return TRUE;
     case PSN_KILLACTIVE:
         SetWindowLongA(page, DWL_MSGRESULT, FALSE);
@@ -24,27 +308,50 @@ INT_PTR handleDestinationNotify(HWND page, const NMHDR* header)
     }
 }
 
+// Every command counts as handled; only a click on Browse does anything.
+INT_PTR handleDestinationCommand(HWND page, WPARAM wParam, int browseId, int displayId,
+                                 void (*browse)())
+{
+    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == browseId) {
+        browse();
+        SendDlgItemMessageA(page, displayId, WM_SETTEXT, 0, 0);
+    }
+    return TRUE;
+}
+
 } // namespace
 
-INT_PTR CALLBACK iconPageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK iconPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        subclassDisplay(page, IDC_ICON_PATH, iconPathProc);
+        initIconDestination(page);
         return TRUE;
+    case WM_COMMAND:
+        return handleDestinationCommand(page, wParam, IDC_ICON_BROWSE, IDC_ICON_PATH,
+                                        browseIconDestination);
     case WM_NOTIFY:
-        return handleDestinationNotify(page, reinterpret_cast<const NMHDR*>(lParam));
+        return handleDestinationNotify(page, reinterpret_cast<const NMHDR*>(lParam), IDC_ICON_PATH,
+                                       iconDisplayText);
     default:
         return FALSE;
     }
 }
 
-INT_PTR CALLBACK pagesPageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK pagesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        subclassDisplay(page, IDC_PAGES_PATH, pagesPathProc);
+        initPagesDestination();
         return TRUE;
+    case WM_COMMAND:
+        return handleDestinationCommand(page, wParam, IDC_PAGES_BROWSE, IDC_PAGES_PATH,
+                                        browsePagesDestination);
     case WM_NOTIFY:
-        return handleDestinationNotify(page, reinterpret_cast<const NMHDR*>(lParam));
+        return handleDestinationNotify(page, reinterpret_cast<const NMHDR*>(lParam), IDC_PAGES_PATH,
+                                       pagesDisplayText);
     default:
         return FALSE;
     }

@@ -1,0 +1,14 @@
+// The folder browser of the destination pages: the shell's folder-browse
+// dialog, extended by a "New Folder:" field in which the user types a chain of
+// folders that do not exist yet.
+#pragma once
+
+#include <windows.h>
+
+// title: the dialog's title. path: a 260-character buffer holding the folder to
+// select first. newFolder: an 80-character buffer holding the chain to offer
+// in the field. rootFolder: the shell special-folder id the tree starts at.
+// Returns 0 when nothing was chosen (Cancel, or the dialog could not open);
+// path and newFolder are then untouched. Otherwise returns the new
+// existingLength, with path and newFolder rewritten as a valid split.
+int browseForDestination(const char* title, char* path, char* newFolder, int rootFolder);
