@@ -1,0 +1,55 @@
+// Program entry. Only one copy of the installer shows its wizard at a time: a
+// later copy brings the running one's wizard forward and ends. The command line
+// is not read, and the exit code is always 0.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "messages.h"
+#include "pages.h"
+#include "product.h"
+#include "settings.h"
+
+// Running copies of this executable file: -1 while none runs. The section is
+// shared by every process that maps this file, and the system discards it when
+// the last such process ends, so the count starts again at -1.
+__attribute__((section("Shared"), shared)) volatile LONG instanceCounter = -1;
+
+namespace {
+
+constexpr char cannotCreateText[] = "Can't create window!";
+
+// The running copy's frame bears the wizard caption only while its welcome
+// page shows; on any other page nothing is found and this copy ends silently.
+void raiseRunningCopy()
+{
+    HWND running = FindWindowA(nullptr, wizardCaption);
+    installSettings.ownerWindow = running;
+    if (!running)
+        return;
+    if (IsIconic(running))
+        ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+}
+
+void showWizard()
+{
+    installSettings.appInstance = GetModuleHandleA(nullptr);
+    InitCommonControls();
+    if (runWizard() == -1) {
+        // No wizard, so no owner: a page that did start is gone with the frame.
+        installSettings.ownerWindow = nullptr;
+        showInstallError(cannotCreateText);
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    if (InterlockedIncrement(&instanceCounter) != 0)
+        raiseRunningCopy();
+    else
+        showWizard();
+    InterlockedDecrement(&instanceCounter);
+    ExitProcess(0);
+}

@@ -1,0 +1,62 @@
+// The options page: the last page. Its check box chooses the variant book, and
+// its Finish runs the whole install before the wizard closes.
+#include "pages.h"
+
+#include <commctrl.h>
+
+#include "install.h"
+#include "resource_ids.h"
+#include "settings.h"
+
+namespace {
+
+INT_PTR handleInit(HWND page)
+{
+    // Ticked whatever specificBook holds; its initial value 1 agrees.
+    SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_SETCHECK, BST_CHECKED, 0);
+    return TRUE;
+}
+
+// Runs synchronously inside the notification: the wizard takes no input until
+// the install ends, and then closes whether it succeeded or not, because the
+// install reports its own failures.
+INT_PTR handleFinish(HWND page)
+{
+    LRESULT state = SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_GETCHECK, 0, 0);
+    installSettings.specificBook = static_cast<unsigned char>(state & 0xFF);
+    runInstall();
+    SetWindowLongA(page, DWL_MSGRESULT, 0);
+    return TRUE;
+}
+
+INT_PTR handleNotify(HWND page, const NMHDR* header)
+{
+    switch (header->code) {
+    case PSN_SETACTIVE:
+        PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_FINISH);
+        return TRUE;
+    case PSN_KILLACTIVE:
+        SetWindowLongA(page, DWL_MSGRESULT, FALSE);
+        return TRUE;
+    case PSN_RESET:
+        return TRUE;
+    case PSN_WIZFINISH:
+        return handleFinish(page);
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK optionsPageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return handleInit(page);
+    case WM_NOTIFY:
+        return handleNotify(page, reinterpret_cast<const NMHDR*>(lParam));
+    default:
+        return FALSE;
+    }
+}
