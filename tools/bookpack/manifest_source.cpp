@@ -2,8 +2,8 @@
 //
 // Each name becomes its own string literal ending in "\0"; the compiler joins
 // the literals after processing escapes, so a name starting with a digit cannot
-// merge into an octal escape. The closing "" supplies the final NUL, which makes
-// the empty name that ends each list.
+// merge into an octal escape. The joined literal's own terminator is the empty
+// name that ends the list; the closing "" keeps that true for an empty list.
 #include "manifest_source.h"
 
 namespace {
