@@ -35,9 +35,9 @@ bool verifyPackedEntry(const Bytes& archive, const Bytes& source, std::string& e
         }
         decoded.assign(data, data + view.uncompressedSize);
     } else {
-        // The decoder is given the rest of the archive, as in the installer,
-        // where the bytes after the stream are the central directory.
-        const int result = decodeRawDeflate(data, archive.size() - view.dataOffset, decoded);
+        // Bounded by the compressed size, not the archive's end: the stream
+        // must be complete by itself, without borrowing the central directory.
+        const int result = decodeRawDeflate(data, view.compressedSize, decoded);
         if (result != 0) {
             error = "the installer's decoder rejects the entry (result " + std::to_string(result) + ")";
             return false;
