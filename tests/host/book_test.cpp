@@ -169,17 +169,25 @@ std::string findTitle(const std::string& html)
     return std::regex_search(html, match, pattern) ? std::string(match[1]) : std::string();
 }
 
+// The navigation links whose text starts with `label`, as (target, text after "label: ").
+std::vector<std::pair<std::string, std::string>> navLinks(const std::string& html, const std::string& label)
+{
+    const std::regex pattern("<a href=\"([^\"]*)\">" + label + "\\b(?::\\s*([^<]*))?</a>");
+    std::vector<std::pair<std::string, std::string>> links;
+    for (std::sregex_iterator it(html.begin(), html.end(), pattern), end; it != end; ++it)
+        links.emplace_back(lower((*it)[1]), (*it)[2]);
+    return links;
+}
+
 // The target of the navigation link whose text starts with `label`; every such
 // link on the page must agree, else the result is "<conflict>".
 std::string navTarget(const std::string& html, const std::string& label)
 {
-    const std::regex pattern("<a href=\"([^\"]*)\">" + label + "\\b");
     std::string target;
-    for (std::sregex_iterator it(html.begin(), html.end(), pattern), end; it != end; ++it) {
-        const std::string found = lower((*it)[1]);
-        if (!target.empty() && target != found)
+    for (const auto& link : navLinks(html, label)) {
+        if (!target.empty() && target != link.first)
             return "<conflict>";
-        target = found;
+        target = link.first;
     }
     return target;
 }
@@ -238,6 +246,15 @@ std::vector<std::string> checkPages(const Install& install)
         }
         if (navTarget(html, "Contents") != install.startPage)
             problems.push_back(key + ": Contents does not lead to " + install.startPage);
+        // A step's label names the page it leads to in this install.
+        for (const char* label : {"Previous", "Next"}) {
+            for (const auto& [target, text] : navLinks(html, label)) {
+                const auto it = install.files.find(target);
+                if (it != install.files.end() && text != findTitle(it->second))
+                    problems.push_back(key + ": " + label + " says \"" + text + "\" but leads to \"" +
+                                       findTitle(it->second) + "\"");
+            }
+        }
     }
     return problems;
 }
@@ -487,7 +504,7 @@ TEST(BookImages, AreSmallGif89aShownAtTheirOwnSize)
 // ---- the checker itself catches broken books
 
 constexpr char goodStart[] =
-    "<html><head><title>Start</title><style type=\"text/css\"></style></head><body>"
+    "<html><head><title>A</title><style type=\"text/css\"></style></head><body>"
     "<a href=\"b.htm\">Previous: B</a><a href=\"a.htm\">Contents</a><a href=\"b.htm\">Next: B</a>"
     "<pre>x</pre><a href=\"b.htm\">B</a></body></html>";
 constexpr char goodHub[] =
@@ -537,10 +554,11 @@ TEST(BookChecker, CatchesEachKindOfFault)
         {"link out of the folder", "a.htm", "href=\"b.htm\">B", "href=\"../b.htm\">B", "leaves the pages folder"},
         {"absolute link", "a.htm", "href=\"b.htm\">B", "href=\"http://x/b.htm\">B", "leaves the pages folder"},
         {"leaf linked from elsewhere", "a.htm", "href=\"b.htm\">B", "href=\"c.htm\">B", "only b.htm may reach"},
-        {"no title", "a.htm", "<title>Start</title>", "", "no title"},
+        {"no title", "a.htm", "<title>A</title>", "", "no title"},
         {"no example", "c.htm", "<pre>x</pre>", "", "no example"},
         {"no style", "c.htm", "<style type=\"text/css\"></style>", "", "no inline style"},
         {"no next link", "c.htm", "Next: A", "Onward", "no Next link"},
+        {"stale step label", "c.htm", "Next: A", "Next: Start page", "but leads to"},
         {"contents elsewhere", "c.htm", "href=\"a.htm\">Contents", "href=\"b.htm\">Contents", "Contents does not"},
         {"next into a leaf", "b.htm", "href=\"a.htm\">Next", "href=\"c.htm\">Next", "outside the reading order"},
         {"previous not the way back", "b.htm", "href=\"a.htm\">Previous", "href=\"b.htm\">Previous",
