@@ -19,6 +19,14 @@ size_t componentLength(const char* chain)
     return length;
 }
 
+// A file of the component's name also makes CreateDirectoryA report
+// ERROR_ALREADY_EXISTS, but nothing can be written below it.
+bool isFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 } // namespace
 
 bool createFolderChain(int& outLength, const char* chain, char* path, int& counter)
@@ -50,7 +58,7 @@ bool createFolderChain(int& outLength, const char* chain, char* path, int& count
             path[pos + length] = '\0';
             if (CreateDirectoryA(path, &attributes)) {
                 counter++;
-            } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {
                 path[pos] = '\0';
                 outLength = int(pos);
                 return false;

@@ -3,7 +3,8 @@
 
 // Creates each folder of chain (components separated by single backslashes)
 // below the existing folder that path names, extending path as it goes. A
-// component that already exists counts as success. counter grows by one for
+// component that already exists as a folder counts as success; one that exists
+// as a file is a failure. counter grows by one for
 // each folder actually created. outLength receives the length of path up to
 // and including the backslash after the last folder that now exists; path is
 // kept terminated at that length. False at the first component that cannot be

@@ -1,0 +1,49 @@
+// runInstall with one payload entry left out (TOLM_MISSING_ENTRY: 900, the
+// uninstaller; 901, the first page; 976, the last page). Whatever was made
+// before the gap is removed again, and only folders the install created go.
+#include "install_test_base.h"
+
+#include "install.h"
+#include "settings.h"
+
+namespace {
+
+constexpr int missingEntry = TOLM_MISSING_ENTRY;
+
+TEST_F(InstallTest, missingEntryLeavesNothingBehind)
+{
+    for (const bool variant : {false, true}) {
+        SCOPED_TRACE(variant ? "variant" : "plain book");
+        setDestinations(programs, "Corvalin\\Books", desktop, "Tolm");
+        installSettings.specificBook = variant;
+        startCatchingMessages();
+
+        runInstall();
+
+        expectMessages({copyFailedMessage});
+        expectNothingLeft();
+    }
+}
+
+// With both chains empty the install creates no folder, so it removes none.
+// A shortcut left by an earlier install goes only when this one had replaced it,
+// which needs the first page.
+TEST_F(InstallTest, existingFoldersAndAnEarlierShortcutSurviveTheRollback)
+{
+    makeFolder(pagesFolder());
+    makeFolder(iconFolder());
+    writeFile(linkPath(), "an earlier install's shortcut");
+    setDestinations(pagesFolder(), "", iconFolder(), "");
+
+    runInstall();
+
+    expectMessages({copyFailedMessage});
+    EXPECT_TRUE(folderExists(pagesFolder()));
+    EXPECT_TRUE(folderExists(iconFolder()));
+    EXPECT_EQ(listFiles(pagesFolder()), std::set<std::string>());
+    const bool shortcutReplaced = missingEntry > 901;
+    EXPECT_EQ(fileExists(linkPath()), !shortcutReplaced);
+    EXPECT_FALSE(uninstallKeyExists());
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// runInstall with the complete book, stored: what a good install leaves, and
+// how it fails on a locked target, a blocked pages chain, a broken icon chain
+// and targets too long for the path buffers.
+#include "install_test_base.h"
+
+#include <objbase.h>
+
+#include <string.h>
+
+#include <algorithm>
+
+#include "install.h"
+#include "settings.h"
+
+namespace {
+
+const ExpectedMessage pagesFolderMessage = {"Error during install:",
+                                            "Can't create the new directory for program files!"};
+const ExpectedMessage iconFolderMessage = {"Error during install:", "Didn't create the new Desktop Folder!"};
+const ExpectedMessage shortcutMessage = {"ERROR: Didn't save the Desktop icon for", "The Tolm Language.lnk"};
+
+TEST_F(InstallTest, installsTheBookWithOrWithoutTheVariant)
+{
+    for (const bool variant : {false, true}) {
+        SCOPED_TRACE(variant ? "variant" : "plain book");
+        setDestinations(programs, "Corvalin", desktop, "Tolm");
+        installSettings.specificBook = variant;
+        startCatchingMessages();
+
+        runInstall();
+
+        expectMessages({});
+        expectBookFiles(variant);
+        expectRegisteredWithShortcut();
+        removeTree(pagesFolder());
+        removeTree(iconFolder());
+        deleteUninstallKey();
+    }
+}
+
+// The folder browser leaves COM initialised on the wizard's thread, so the
+// shortcut's CoInitialize answers S_FALSE; the shortcut must still be made.
+TEST_F(InstallTest, shortcutIsMadeWhenComIsAlreadyInitialised)
+{
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    runInstall();
+    const bool stillInitialised = CoInitialize(nullptr) == S_FALSE;
+    CoUninitialize();
+    CoUninitialize();
+
+    expectMessages({});
+    EXPECT_TRUE(stillInitialised);
+    expectBookFiles(true);
+    expectRegisteredWithShortcut();
+}
+
+TEST_F(InstallTest, lockedTargetMidListRollsBackAroundIt)
+{
+    // The pages folder exists already, so the rollback must keep it.
+    makeFolder(pagesFolder());
+    const std::string locked = pagesFolder() + "\\" + mainNames()[10] + ".htm";
+    writeFile(locked, "held by another program");
+    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    runInstall();
+    CloseHandle(holder);
+
+    expectMessages({copyFailedMessage});
+    EXPECT_EQ(listFiles(pagesFolder()), std::set<std::string>{mainNames()[10] + ".htm"});
+    EXPECT_EQ(readFile(locked), std::string("held by another program"));
+    EXPECT_FALSE(folderExists(iconFolder()));
+    EXPECT_FALSE(uninstallKeyExists());
+}
+
+TEST_F(InstallTest, pagesChainBlockedByAFileStopsBeforeAnything)
+{
+    writeFile(pagesFolder(), "a file named like the pages folder");
+    runInstall();
+    expectMessages({pagesFolderMessage});
+    EXPECT_EQ(listFiles(programs), std::set<std::string>{"Corvalin"});
+    EXPECT_FALSE(uninstallKeyExists());
+    EXPECT_FALSE(folderExists(iconFolder()));
+}
+
+TEST_F(InstallTest, pagesChainFailingHalfwayRemovesWhatItMade)
+{
+    setDestinations(programs, "Corvalin\\bad?name", desktop, "Tolm");
+    runInstall();
+    expectMessages({pagesFolderMessage});
+    EXPECT_FALSE(folderExists(pagesFolder()));
+    EXPECT_FALSE(uninstallKeyExists());
+}
+
+TEST_F(InstallTest, iconChainFailingAtItsSecondFolderPutsTheShortcutInTheFirst)
+{
+    setDestinations(programs, "Corvalin", desktop, "Tolm\\bad?name");
+    runInstall();
+    expectMessages({iconFolderMessage});
+    expectBookFiles(true);
+    expectRegisteredWithShortcut();   // linkPath() lies in the first folder, "Tolm"
+}
+
+// Targets that do not fit the 260-character buffers fail like files that cannot
+// be created: the same rollback and message, and nothing written past a buffer.
+TEST_F(InstallTest, targetsTooLongForThePathBufferRollBack)
+{
+    struct LongCase {
+        const char* label;
+        int pagesRoom;   // characters left after the pages folder's backslash, NUL included
+        int iconRoom;    // the same for the icon folder
+        std::vector<ExpectedMessage> messages;
+    };
+    // "Kestrun.exe" and the first page fit in 12; longer page names do not.
+    // The link name needs 22.
+    const std::vector<LongCase> cases = {
+        {"page names", 12, 40, {copyFailedMessage}},
+        {"link name", 40, 21, {shortcutMessage, copyFailedMessage}},
+    };
+    for (const LongCase& test : cases) {
+        SCOPED_TRACE(test.label);
+        // Deep existing folders whose paths leave exactly the room wanted.
+        auto deepFolder = [](std::string base, int room) {
+            const int wanted = pathCapacity - room - 1;   // length without the trailing backslash
+            for (int remaining = wanted - int(base.size()); remaining >= 2; remaining = wanted - int(base.size())) {
+                int name = std::min(60, remaining - 1);
+                if (remaining - (name + 1) == 1)
+                    name--;   // never leave a single character: a component needs two
+                base += "\\" + std::string(name, 'd');
+                makeFolder(base);
+            }
+            return base;
+        };
+        const std::string pagesBase = deepFolder(programs, test.pagesRoom);
+        const std::string iconBase = deepFolder(desktop, test.iconRoom);
+        ASSERT_TRUE(folderExists(pagesBase));
+        ASSERT_TRUE(folderExists(iconBase));
+        setDestinations(pagesBase, "", iconBase, "");
+        const DestinationPath pagesBefore = installSettings.pagesDestination;
+        startCatchingMessages();
+
+        runInstall();
+
+        expectMessages(test.messages);
+        EXPECT_EQ(listFiles(pagesBase), std::set<std::string>());
+        EXPECT_EQ(listFiles(iconBase), std::set<std::string>());
+        EXPECT_FALSE(uninstallKeyExists());
+        // The fields behind the path buffer are intact.
+        EXPECT_EQ(memcmp(installSettings.pagesDestination.newFolder, pagesBefore.newFolder, chainCapacity), 0);
+        removeTree(programs);
+        removeTree(desktop);
+        makeFolder(programs);
+        makeFolder(desktop);
+    }
+}
+
+} // namespace

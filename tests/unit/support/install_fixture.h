@@ -1,0 +1,46 @@
+// Real-disk, real-registry helpers shared by the engine's Windows tests.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+// A test's own folder under C:\, made empty.
+std::string freshTestFolder(const char* testName);
+void removeTree(const std::string& path);
+
+bool folderExists(const std::string& path);
+bool fileExists(const std::string& path);
+void makeFolder(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+std::optional<std::string> readFile(const std::string& path);
+// Names of the files (not folders) directly in folder.
+std::set<std::string> listFiles(const std::string& folder);
+
+// The source bytes of a book file, by its manifest name (main: without ".htm").
+std::string bookPage(const std::string& mainName);
+std::string bookExtraFile(const std::string& extraName);
+
+// The manifest compiled into the program, as lists.
+std::vector<std::string> mainNames();
+std::vector<std::string> extraNames();
+
+void deleteUninstallKey();
+bool uninstallKeyExists();
+std::optional<std::string> readUninstallValue(const char* name);
+
+struct ShortcutInfo {
+    std::string target;
+    std::string description;
+};
+// Reads a link file back through the shell link object.
+std::optional<ShortcutInfo> readShortcut(const std::string& linkPath);
+
+// Points installSettings at pagesParent (+ pagesChain) and iconParent (+ iconChain),
+// as the wizard leaves them: both parents exist, owner is ownerWindow.
+void setDestinations(const std::string& pagesParent, const char* pagesChain,
+                     const std::string& iconParent, const char* iconChain);
+
+// A hidden top-level window to own the install's message boxes.
+void* createOwnerWindow();
