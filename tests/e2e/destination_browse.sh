@@ -38,6 +38,7 @@ expect_drive 'selected: C:\windows' browse-select 'C:\windows'
 expect_drive "field: " browse-field
 expect_drive 'selected: C:\Program Files' browse-select 'C:\Program Files'
 expect_drive "field: $chain" browse-field "$chain"
+screenshot browse-new-folder
 expect_drive "browse: closed" browse-press ok
 # Reopened, the browser offers the normalised chain still to be created.
 expect_drive "clicked: 1001" click 1001
