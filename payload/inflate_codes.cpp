@@ -19,10 +19,15 @@
 namespace {
 
 constexpr uint32_t maxMatchLength = 258;
-// One fast iteration consumes at most 48 bits (a 15-bit length code with 5
-// extra bits, a 15-bit distance code with 13); a refill leaves at least 56.
-constexpr uint32_t fastInputBytes = 8;
-constexpr uint32_t fastWindowLimit = windowSize - maxMatchLength;   // pos below: a match cannot fill the window
+// A refill fetches eight bytes and leaves 56..63 valid bits; a match needs at
+// most 48 (a 15-bit length code with 5 extra bits, a 15-bit distance code with
+// 13). One fast round refills at most twice, advancing at most 7 bytes each time.
+constexpr uint32_t fastInputBytes = 16;
+constexpr uint32_t maxLiteralsPerRound = 3;
+constexpr uint32_t wordSize = 8;
+// Below this position a match fits below the window's end even with the
+// word copy's overrun of up to wordSize bytes past it.
+constexpr uint32_t fastWindowLimit = windowSize - maxLiteralsPerRound - maxMatchLength - wordSize;
 static_assert((windowSize & (windowSize - 1)) == 0, "window positions wrap with a mask");
 
 // Copies n bytes forward a word at a time. Correct whenever each word is read
@@ -127,7 +132,33 @@ FastResult decodeFast(BitReader& in, uint32_t& pos, const DecodeEntry* literalTa
         cursor += (63 - count) >> 3;
         count |= 56;
 
-        const DecodeEntry* e = followLinks(literalTable + (bits & literalMask), bits, count);
+        // Literals come in runs: up to three first-level literals (at most 45
+        // bits) are taken from one refill; after two, a second refill restores
+        // the 48 bits a match may need.
+        const DecodeEntry* e = literalTable + (bits & literalMask);
+        if (e->op == OP_LITERAL) {
+            bits >>= e->bits;
+            count -= e->bits;
+            window[pos++] = uint8_t(e->value);
+            e = literalTable + (bits & literalMask);
+            if (e->op == OP_LITERAL) {
+                bits >>= e->bits;
+                count -= e->bits;
+                window[pos++] = uint8_t(e->value);
+                e = literalTable + (bits & literalMask);
+                if (e->op == OP_LITERAL) {
+                    bits >>= e->bits;
+                    count -= e->bits;
+                    window[pos++] = uint8_t(e->value);
+                    continue;
+                }
+            }
+            bits |= loadLittleEndian64(cursor) << count;
+            cursor += (63 - count) >> 3;
+            count |= 56;
+        }
+
+        e = followLinks(e, bits, count);
         if (!e) {
             result = fastInvalid;
             break;
@@ -159,12 +190,28 @@ FastResult decodeFast(BitReader& in, uint32_t& pos, const DecodeEntry* literalTa
         bits >>= op;
         count -= op;
 
-        if (distance <= pos) {
-            uint8_t* dst = window + pos;
-            if (distance >= length)
-                copyWords(dst, dst - distance, length);
-            else
-                repeatPattern(dst, distance, length);
+        // Word copies are safe when the source is at least a word behind, or
+        // ahead (a distance beyond pos reaches the window's top), as long as
+        // the source's words stay inside the window.
+        uint32_t src = (pos - distance) & (windowSize - 1);
+        uint8_t* dst = window + pos;
+        if (distance <= pos ? distance >= wordSize : src + length + wordSize <= windowSize) {
+            // Whole words, overrunning the match's end by up to 7 bytes.
+            // Those bytes are history that a later distance may reach, so
+            // they are saved first and put back after.
+            uint64_t beyond;
+            std::memcpy(&beyond, dst + length, wordSize);
+            const uint8_t* from = window + src;
+            uint8_t* const stop = dst + length;
+            for (uint8_t* to = dst; to < stop; to += wordSize, from += wordSize) {
+                uint64_t word;
+                std::memcpy(&word, from, wordSize);
+                std::memcpy(to, &word, wordSize);
+            }
+            std::memcpy(stop, &beyond, wordSize);
+            pos += length;
+        } else if (distance <= pos) {
+            repeatPattern(dst, distance, length);
             pos += length;
         } else {
             copyMatch(pos, distance, length);   // cannot fill the window here, so it never writes
