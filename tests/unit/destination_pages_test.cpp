@@ -239,4 +239,83 @@ TEST(IconDefaults, proposesTheDefaultBelowTheDesktopDirectory)
     installSettings = startingSettings;
 }
 
+// ---- icon page with the desktop moved ------------------------------------------
+
+constexpr char shellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr char desktopValue[] = "Desktop";
+
+// Creates every folder of path in turn.
+void createFolders(const std::string& path)
+{
+    for (size_t end = path.find('\\', 3); ; end = path.find('\\', end + 1)) {
+        CreateDirectoryA(path.substr(0, end).c_str(), nullptr);
+        if (end == std::string::npos)
+            break;
+    }
+}
+
+// A desktop directory of exactly length characters below the test root.
+std::string desktopOfLength(size_t length)
+{
+    std::string path = testRoot;
+    while (path.size() < length) {
+        const size_t room = length - path.size() - 1;
+        path += "\\" + std::string(room < 60 ? room : 60, 'd');
+    }
+    return path;
+}
+
+struct MovedDesktopCase {
+    const char* label;
+    std::string desktop;
+    std::string path;
+    int desktopBaseLength;
+};
+
+const MovedDesktopCase movedDesktopCases[] = {
+    {"ordinary folder", testRoot + "\\desk", testRoot + "\\desk\\Tolm", 17},
+    {"drive root: no separator added", "C:\\", "C:\\Tolm", 3},
+    {"longest desktop that takes the folder name", desktopOfLength(254),
+     desktopOfLength(254) + "\\Tolm", 255},
+    {"one character too long: the built-in desktop", desktopOfLength(255),
+     "C:\\WINDOWS\\Desktop\\Tolm", 19},
+};
+
+TEST(IconDefaults, fallsBackWhenTheDesktopLeavesNoRoomForTheFolderName)
+{
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, shellFoldersKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    char original[MAX_PATH * 2] = "";
+    DWORD originalSize = sizeof original;
+    DWORD originalType = REG_EXPAND_SZ;
+    const bool hadValue = RegQueryValueExA(key, desktopValue, nullptr, &originalType,
+                                           reinterpret_cast<BYTE*>(original), &originalSize) == ERROR_SUCCESS;
+    for (const MovedDesktopCase& c : movedDesktopCases) {
+        SCOPED_TRACE(c.label);
+        installSettings = startingSettings;
+        removeTree(testRoot);
+        createFolders(c.desktop);
+        ASSERT_EQ(RegSetValueExA(key, desktopValue, 0, REG_EXPAND_SZ,
+                                 reinterpret_cast<const BYTE*>(c.desktop.c_str()),
+                                 static_cast<DWORD>(c.desktop.size() + 1)),
+                  ERROR_SUCCESS);
+
+        HWND page = createPage(iconPageProc, IDC_ICON_PATH);
+        ASSERT_NE(page, nullptr);
+        const DestinationPath& destination = installSettings.iconDestination;
+        EXPECT_STREQ(destination.path, c.path.c_str());
+        EXPECT_EQ(installSettings.desktopBaseLength, c.desktopBaseLength);
+        EXPECT_EQ(destination.existingLength, c.desktopBaseLength);
+        EXPECT_STREQ(destination.newFolder, "Tolm");
+        DestroyWindow(page);
+    }
+    if (hadValue)
+        RegSetValueExA(key, desktopValue, 0, originalType, reinterpret_cast<const BYTE*>(original),
+                       originalSize);
+    RegCloseKey(key);
+    removeTree(testRoot);
+    installSettings = startingSettings;
+}
+
 } // namespace
