@@ -167,7 +167,7 @@ struct FixtureBook {
 
 std::string manifestText(const FixtureBook& book)
 {
-    std::string text = "# fixture book\n\n[main]\n";
+    std::string text = "\xEF\xBB\xBF# fixture book, saved with a byte order mark\n\n[main]\n";
     for (const std::string& name : book.mainNames)
         text += name + "\n";
     text += "  # the variant's files\n[extra]\r\n";   // a CRLF line and an indented comment
@@ -263,22 +263,6 @@ void expectArchiveCarries(const Bytes& zip, const std::string& name, const Bytes
         EXPECT_TRUE(inflateRaw(zip.data() + dataAt, packedSize, unpacked)) << name;
     }
     EXPECT_TRUE(unpacked == source) << name << ": " << unpacked.size() << " bytes against " << source.size();
-
-    // Central directory and end record agree with the local header.
-    const size_t central = dataAt + packedSize;
-    EXPECT_EQ(get32(zip, central), 0x02014B50u);
-    EXPECT_EQ(get16(zip, central + 10), method);
-    EXPECT_EQ(get32(zip, central + 16), crc);
-    EXPECT_EQ(get32(zip, central + 20), packedSize);
-    EXPECT_EQ(get32(zip, central + 24), source.size());
-    EXPECT_EQ(get16(zip, central + 28), name.size());
-    EXPECT_EQ(get32(zip, central + 42), 0u) << "local header offset";
-    const size_t end = central + 46 + name.size();
-    ASSERT_EQ(zip.size(), end + 22);
-    EXPECT_EQ(get32(zip, end), 0x06054B50u);
-    EXPECT_EQ(get16(zip, end + 10), 1);
-    EXPECT_EQ(get32(zip, end + 12), 46 + name.size());
-    EXPECT_EQ(get32(zip, end + 16), central);
 }
 
 std::vector<int> allEntries()
@@ -377,81 +361,77 @@ TEST(Bookpack, omitAndRawShapeTestPayloads)
 
 struct BadInput {
     const char* label;
-    std::function<void(FixtureBook&, const std::string& dir)> damage;
+    std::function<void(FixtureBook&)> damage;
     std::string extraOptions;   // for pack
     std::string culprit;        // must appear in the one error line
     bool affectsManifest;       // `bookpack manifest` must fail too
 };
 
-void rewriteManifest(FixtureBook& book)
+using Damage = std::function<void(FixtureBook&)>;
+
+Damage renameMain(size_t index, std::string name)
 {
-    writeText(book.dir + "/manifest.txt", manifestText(book));
+    return [=](FixtureBook& b) { b.mainNames[index] = name; writeText(b.dir + "/manifest.txt", manifestText(b)); };
 }
+
+Damage renameExtra(size_t index, std::string name)
+{
+    return [=](FixtureBook& b) { b.extraNames[index] = name; writeText(b.dir + "/manifest.txt", manifestText(b)); };
+}
+
+Damage removeFile(std::string relativePath)
+{
+    return [=](FixtureBook& b) { unlink((b.dir + "/" + relativePath).c_str()); };
+}
+
+Damage rewriteManifest(std::function<std::string(const FixtureBook&)> text)
+{
+    return [=](FixtureBook& b) { writeText(b.dir + "/manifest.txt", text(b)); };
+}
+
+const Damage noDamage = [](FixtureBook&) {};
 
 std::vector<BadInput> badInputs()
 {
+    const auto listsResized = [](int mainDelta, int extraDelta) {
+        return rewriteManifest([=](const FixtureBook& b) {
+            FixtureBook changed = b;
+            changed.mainNames.resize(b.mainNames.size() + mainDelta, "spare");
+            changed.extraNames.resize(b.extraNames.size() + extraDelta, "more.gif");
+            return manifestText(changed);
+        });
+    };
     return {
-        {"missing main page", [](FixtureBook& b, const std::string&) { unlink((b.dir + "/section05.htm").c_str()); },
-         "", "section05.htm", true},
-        {"missing extra file", [](FixtureBook& b, const std::string&) { unlink((b.dir + "/extra/fig3.gif").c_str()); },
-         "", "extra/fig3.gif", true},
+        {"missing main page", removeFile("section05.htm"), "", "section05.htm", true},
+        {"missing extra file", removeFile("extra/fig3.gif"), "", "extra/fig3.gif", true},
         {"main page is a folder",
-         [](FixtureBook& b, const std::string&) {
-             unlink((b.dir + "/section05.htm").c_str());
-             mkdir((b.dir + "/section05.htm").c_str(), 0755);
-         },
+         [](FixtureBook& b) { unlink((b.dir + "/section05.htm").c_str()); mkdir((b.dir + "/section05.htm").c_str(), 0755); },
          "", "section05.htm", true},
-        {"main name too long", [](FixtureBook& b, const std::string&) { b.mainNames[9] = "abcdefghij"; rewriteManifest(b); },
-         "", "abcdefghij", true},
-        {"main name with extension", [](FixtureBook& b, const std::string&) { b.mainNames[9] = "page.htm"; rewriteManifest(b); },
-         "", "page.htm", true},
-        {"main name with a slash", [](FixtureBook& b, const std::string&) { b.mainNames[9] = "../up"; rewriteManifest(b); },
-         "", "../up", true},
-        {"main name with a space", [](FixtureBook& b, const std::string&) { b.mainNames[9] = "two words"; rewriteManifest(b); },
-         "", "two words", true},
-        {"device name", [](FixtureBook& b, const std::string&) { b.mainNames[9] = "con"; rewriteManifest(b); },
-         "", "'con'", true},
-        {"extra name too long", [](FixtureBook& b, const std::string&) { b.extraNames[5] = "abcdefghij.gif"; rewriteManifest(b); },
-         "", "abcdefghij.gif", true},
-        {"extra name without extension", [](FixtureBook& b, const std::string&) { b.extraNames[5] = "figure"; rewriteManifest(b); },
-         "", "figure", true},
-        {"too few main names", [](FixtureBook& b, const std::string&) { b.mainNames.pop_back(); rewriteManifest(b); },
-         "", "75", true},
-        {"too many main names", [](FixtureBook& b, const std::string&) { b.mainNames.push_back("spare"); rewriteManifest(b); },
-         "", "spare", true},
-        {"too few extra names", [](FixtureBook& b, const std::string&) { b.extraNames.pop_back(); rewriteManifest(b); },
-         "", "10", true},
-        {"too many extra names", [](FixtureBook& b, const std::string&) { b.extraNames.push_back("more.gif"); rewriteManifest(b); },
-         "", "more.gif", true},
-        {"second extra is not the 71st page",
-         [](FixtureBook& b, const std::string&) { b.extraNames[1] = "other.htm"; rewriteManifest(b); },
-         "", "other.htm", true},
-        {"duplicate main name ignoring case",
-         [](FixtureBook& b, const std::string&) { b.mainNames[20] = "ch_01-X"; rewriteManifest(b); },
-         "", "ch_01-X", true},
-        {"extra name repeats a main page",
-         [](FixtureBook& b, const std::string&) { b.extraNames[2] = b.mainNames[3] + ".HTM"; rewriteManifest(b); },
-         "", "3page.HTM", true},
-        {"extra name repeats another extra",
-         [](FixtureBook& b, const std::string&) { b.extraNames[10] = "Fig0.gif"; rewriteManifest(b); },
-         "", "Fig0.gif", true},
-        {"extra name takes the uninstaller's",
-         [](FixtureBook& b, const std::string&) { b.extraNames[0] = "kestrun.exe"; rewriteManifest(b); },
-         "", "kestrun.exe", true},
-        {"unknown section",
-         [](FixtureBook& b, const std::string&) { writeText(b.dir + "/manifest.txt", manifestText(b) + "[images]\n"); },
-         "", "[images]", true},
-        {"name before any section",
-         [](FixtureBook& b, const std::string&) { writeText(b.dir + "/manifest.txt", "stray\n" + manifestText(b)); },
+        {"main name too long", renameMain(9, "abcdefghij"), "", "abcdefghij", true},
+        {"main name with extension", renameMain(9, "page.htm"), "", "page.htm", true},
+        {"main name with a slash", renameMain(9, "../up"), "", "../up", true},
+        {"main name with a space", renameMain(9, "two words"), "", "two words", true},
+        {"device name", renameMain(9, "con"), "", "'con'", true},
+        {"extra name too long", renameExtra(5, "abcdefghij.gif"), "", "abcdefghij.gif", true},
+        {"extra name without extension", renameExtra(5, "figure"), "", "figure", true},
+        {"too few main names", listsResized(-1, 0), "", "75", true},
+        {"too many main names", listsResized(1, 0), "", "spare", true},
+        {"too few extra names", listsResized(0, -1), "", "10", true},
+        {"too many extra names", listsResized(0, 1), "", "more.gif", true},
+        {"second extra is not the 71st page", renameExtra(1, "other.htm"), "", "other.htm", true},
+        {"duplicate main name ignoring case", renameMain(20, "ch_01-X"), "", "ch_01-X", true},
+        {"extra name repeats a main page", renameExtra(2, "3page.HTM"), "", "3page.HTM", true},
+        {"extra name repeats another extra", renameExtra(10, "Fig0.gif"), "", "Fig0.gif", true},
+        {"extra name takes the uninstaller's", renameExtra(0, "kestrun.exe"), "", "kestrun.exe", true},
+        {"unknown section", rewriteManifest([](const FixtureBook& b) { return manifestText(b) + "[images]\n"; }), "",
+         "[images]", true},
+        {"name before any section", rewriteManifest([](const FixtureBook& b) { return "stray\n" + manifestText(b); }),
          "", "stray", true},
-        {"missing manifest", [](FixtureBook& b, const std::string&) { unlink((b.dir + "/manifest.txt").c_str()); },
-         "", "manifest.txt", true},
-        {"missing uninstaller", [](FixtureBook& b, const std::string&) { unlink(b.uninstaller.c_str()); },
-         "", "Kestrun-build.exe", false},
-        {"unknown entry to omit", [](FixtureBook&, const std::string&) {}, "--omit 977", "977", false},
-        {"raw entry file missing", [](FixtureBook&, const std::string&) {}, "--raw 1025=/nonexistent/raw.bin",
-         "/nonexistent/raw.bin", false},
-        {"raw entry without a file", [](FixtureBook&, const std::string&) {}, "--raw 1025", "1025", false},
+        {"missing manifest", removeFile("manifest.txt"), "", "manifest.txt", true},
+        {"missing uninstaller", [](FixtureBook& b) { unlink(b.uninstaller.c_str()); }, "", "Kestrun-build.exe", false},
+        {"unknown entry to omit", noDamage, "--omit 977", "977", false},
+        {"raw entry file missing", noDamage, "--raw 1025=/nonexistent/raw.bin", "/nonexistent/raw.bin", false},
+        {"raw entry without a file", noDamage, "--raw 1025", "1025", false},
     };
 }
 
@@ -461,7 +441,7 @@ TEST(Bookpack, badInputFailsWithOneLineAndNoOutput)
         SCOPED_TRACE(bad.label);
         const std::string dir = makeTempDir();
         FixtureBook book = makeFixtureBook(dir);
-        bad.damage(book, dir);
+        bad.damage(book);
         const std::string out = dir + "/out";
         const RunResult pack = runBookpack(packArguments(book, out, bad.extraOptions), dir);
         EXPECT_NE(pack.exitCode, 0);
@@ -498,15 +478,23 @@ TEST(Bookpack, failedPackLeavesAnEarlierPayloadUntouched)
     removeTree(dir);
 }
 
-TEST(Bookpack, outputFolderThatIsAFileIsRefused)
+TEST(Bookpack, unusableOutputFolderIsRefused)
 {
     const std::string dir = makeTempDir();
     const FixtureBook book = makeFixtureBook(dir);
     writeText(dir + "/taken", "a file");
-    const RunResult run = runBookpack(packArguments(book, dir + "/taken"), dir);
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.errors.find(dir + "/taken"), std::string::npos) << run.errors;
+    // A quote or backslash would end or escape the path in the resource script.
+    const std::string outputs[] = {dir + "/taken", dir + "/say\"cheese\"", dir + "/back\\slash"};
+    for (const std::string& out : outputs) {
+        SCOPED_TRACE(out);
+        const RunResult run = runBookpack(packArguments(book, out), dir);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_NE(run.errors.find(out), std::string::npos) << run.errors;
+        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    }
     EXPECT_EQ(readText(dir + "/taken"), "a file");
+    EXPECT_FALSE(exists(outputs[1]));
+    EXPECT_FALSE(exists(outputs[2]));
     removeTree(dir);
 }
 

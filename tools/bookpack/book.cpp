@@ -116,7 +116,9 @@ bool readManifestLines(const std::string& path, std::vector<std::string>& lines,
         error = path + ": the manifest is not a text file (it holds a NUL byte)";
         return false;
     }
-    size_t start = 0;
+    // Editors on Windows may open a UTF-8 file with a byte order mark.
+    const std::string byteOrderMark = "\xEF\xBB\xBF";
+    size_t start = text.compare(0, byteOrderMark.size(), byteOrderMark) == 0 ? byteOrderMark.size() : 0;
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)

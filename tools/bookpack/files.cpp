@@ -129,11 +129,16 @@ bool makeDirectories(const std::string& dir, std::string& error)
 
 bool absolutePath(const std::string& path, std::string& result, std::string& error)
 {
-    char buffer[PATH_MAX];
-    if (!realpath(path.c_str(), buffer)) {
-        error = path + ": " + describeErrno();
-        return false;
+    result = path;
+    if (path.empty() || path[0] != '/') {
+        char buffer[PATH_MAX];
+        if (!getcwd(buffer, sizeof buffer)) {
+            error = path + ": cannot find the current folder: " + describeErrno();
+            return false;
+        }
+        result = std::string(buffer) + "/" + path;
     }
-    result = buffer;
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
     return true;
 }

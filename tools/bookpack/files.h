@@ -22,5 +22,5 @@ bool writeFilesAtomically(const std::vector<OutputFile>& files, std::string& err
 // Creates `dir` and any missing parents.
 bool makeDirectories(const std::string& dir, std::string& error);
 
-// The absolute form of an existing path.
+// The absolute form of a path, made without touching the file system.
 bool absolutePath(const std::string& path, std::string& result, std::string& error);

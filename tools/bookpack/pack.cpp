@@ -10,6 +10,7 @@
 #include "zip_archive.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,14 +41,19 @@ const RawEntry* findRawEntry(const PackOptions& options, int resource)
     return nullptr;
 }
 
-// windres reads the path as a C string literal.
-bool quoteForResourceScript(const std::string& path, std::string& quoted, std::string& error)
+// The resource script names each archive by its path in a string literal, so
+// the folder's path must not hold what would end or escape it.
+bool checkOutputFolder(const std::string& dir, std::string& error)
 {
-    if (path.find_first_of("\"\\\n") != std::string::npos) {
-        error = path + ": the output folder's path holds a quote, backslash or line break";
+    if (dir.find_first_of("\"\\\n") != std::string::npos) {
+        error = dir + ": the output folder's path holds a quote, backslash or line break";
         return false;
     }
-    quoted = "\"" + path + "\"";
+    struct stat info;
+    if (stat(dir.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        error = dir + ": exists and is not a folder";
+        return false;
+    }
     return true;
 }
 
@@ -86,6 +92,10 @@ bool runPack(const PackOptions& options, std::string& error)
     BookManifest book;
     if (!readBookManifest(options.bookDir, book, error))
         return false;
+    // The output folder is checked before the slow part, compression.
+    std::string outputDir;
+    if (!absolutePath(options.outputDir, outputDir, error) || !checkOutputFolder(outputDir, error))
+        return false;
 
     std::vector<OutputFile> outputs;
     std::vector<int> written;
@@ -100,21 +110,13 @@ bool runPack(const PackOptions& options, std::string& error)
         written.push_back(entry.resource);
     }
 
-    if (!makeDirectories(options.outputDir, error))
-        return false;
-    std::string outputDir;
-    if (!absolutePath(options.outputDir, outputDir, error))
-        return false;
     std::string script;
     for (size_t i = 0; i < outputs.size(); ++i) {
         outputs[i].path = outputDir + "/" + outputs[i].path;
-        std::string quoted;
-        if (!quoteForResourceScript(outputs[i].path, quoted, error))
-            return false;
         // Type and name are the same number: the installer finds "#N" as both.
         const std::string number = std::to_string(written[i]);
-        script += number + " " + number + " " + quoted + "\n";
+        script += number + " " + number + " \"" + outputs[i].path + "\"\n";
     }
     outputs.push_back({outputDir + "/" + resourceScriptName, Bytes(script.begin(), script.end())});
-    return writeFilesAtomically(outputs, error);
+    return makeDirectories(outputDir, error) && writeFilesAtomically(outputs, error);
 }

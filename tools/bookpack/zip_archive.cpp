@@ -71,6 +71,10 @@ bool deflateRaw(const Bytes& data, Bytes& compressed, std::string& error)
 bool makeZipArchive(const std::string& name, const Bytes& data, ZipMethod method, Bytes& archive,
                     std::string& error)
 {
+    if (name.size() > UINT16_MAX) {
+        error = "has a name longer than a ZIP header can hold";
+        return false;
+    }
     if (data.size() > maxArchivedSize) {
         error = "is larger than a ZIP archive without 64-bit extensions can hold";
         return false;
