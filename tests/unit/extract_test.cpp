@@ -39,6 +39,7 @@ TEST(ExtractPayloadEntry, storedEntriesAndBoundsChecks)
         {"name running past the end", 5005, 1, nullptr},
         {"extra field running past the end", 5006, 1, nullptr},
         {"stored size running past the end", 5007, 1, nullptr},
+        {"DEFLATE data ending flush with the entry", 5009, 0, "deflated text, deflated text, deflated text!"},
     };
     for (const ExtractCase& test : cases) {
         SCOPED_TRACE(test.label);
@@ -55,12 +56,26 @@ TEST(ExtractPayloadEntry, storedEntriesAndBoundsChecks)
     removeTree("C:\\tolm-unit\\extract");
 }
 
-TEST(ExtractPayloadEntry, crcMismatchIsAFailure)
+// Bytes that do not match the header's CRC-32 or size are never reported as installed.
+TEST(ExtractPayloadEntry, writtenBytesMustMatchTheHeader)
 {
-    const std::string folder = freshTestFolder("extract-crc");
-    targetIn(folder);
-    EXPECT_EQ(extractPayloadEntry(findEntry(5008)), 1);
-    removeTree(folder);
+    struct IntegrityCase {
+        const char* label;
+        int entry;
+    };
+    const std::vector<IntegrityCase> cases = {
+        {"stored, wrong CRC-32", 5008},
+        {"DEFLATE, wrong CRC-32", 5010},
+        {"DEFLATE, wrong uncompressed size", 5011},
+        {"DEFLATE, stream cut short", 5012},
+    };
+    for (const IntegrityCase& test : cases) {
+        SCOPED_TRACE(test.label);
+        const std::string folder = freshTestFolder("extract-integrity");
+        targetIn(folder);
+        EXPECT_EQ(extractPayloadEntry(findEntry(test.entry)), 1);
+    }
+    removeTree("C:\\tolm-unit\\extract-integrity");
 }
 
 TEST(ExtractPayloadEntry, existingFileIsReplaced)

@@ -54,24 +54,41 @@ TEST_F(InstallTest, shortcutIsMadeWhenComIsAlreadyInitialised)
     expectRegisteredWithShortcut();
 }
 
-TEST_F(InstallTest, lockedTargetMidListRollsBackAroundIt)
+// A target held open by another program cannot be replaced: the install rolls
+// back everything else it wrote, from either list, and keeps the existing folder.
+TEST_F(InstallTest, lockedTargetRollsBackAroundIt)
 {
-    // The pages folder exists already, so the rollback must keep it.
-    makeFolder(pagesFolder());
-    const std::string locked = pagesFolder() + "\\" + mainNames()[10] + ".htm";
-    writeFile(locked, "held by another program");
-    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    struct LockedCase {
+        const char* label;
+        bool variant;
+        std::string lockedName;
+    };
+    const std::vector<LockedCase> cases = {
+        {"a page of the main list", false, mainNames()[10] + ".htm"},
+        {"a file of the variant's list", true, extraNames()[5]},
+    };
+    for (const LockedCase& test : cases) {
+        SCOPED_TRACE(test.label);
+        makeFolder(pagesFolder());
+        setDestinations(pagesFolder(), "", desktop, "Tolm");
+        installSettings.specificBook = test.variant;
+        const std::string locked = pagesFolder() + "\\" + test.lockedName;
+        writeFile(locked, "held by another program");
+        HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        startCatchingMessages();
 
-    runInstall();
-    CloseHandle(holder);
+        runInstall();
+        CloseHandle(holder);
 
-    expectMessages({copyFailedMessage});
-    EXPECT_EQ(listFiles(pagesFolder()), std::set<std::string>{mainNames()[10] + ".htm"});
-    EXPECT_EQ(readFile(locked), std::string("held by another program"));
-    EXPECT_FALSE(folderExists(iconFolder()));
-    EXPECT_FALSE(uninstallKeyExists());
+        expectMessages({copyFailedMessage});
+        EXPECT_EQ(listFiles(pagesFolder()), std::set<std::string>{test.lockedName});
+        EXPECT_EQ(readFile(locked), std::string("held by another program"));
+        EXPECT_FALSE(folderExists(iconFolder()));
+        EXPECT_FALSE(uninstallKeyExists());
+        removeTree(pagesFolder());
+    }
 }
 
 TEST_F(InstallTest, pagesChainBlockedByAFileStopsBeforeAnything)
