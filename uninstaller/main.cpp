@@ -1,11 +1,66 @@
-// Kestrun.exe, the uninstaller. Placeholder program until the uninstaller is built:
-// it only tells the user that nothing was removed.
-#include <windows.h>
+// Kestrun.exe: removes the installed book. Started with no arguments from the
+// pages folder (the "UninstallString"), it asks once and hands the work to a copy
+// of itself in the temp folder, which removes everything including the original.
+//
+// The program has its own entry point and no C runtime start-up: it needs none,
+// and that keeps it a few kilobytes, as befits a payload entry.
+#include "removal.h"
 
 #include "product.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+static const char questionText[] =
+    "Do you want to remove " TOLM_PRODUCT_NAME " and its desktop icon from this computer?";
+static const char nothingText[] =
+    "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
+static const char errorCaption[] = "Error during uninstall:";
+
+constexpr int messageCapacity = reportCapacity + 100;
+
+static void showReport(const RemovalReport& report)
 {
-    MessageBoxA(nullptr, "The uninstaller is not available in this build.", productName, MB_ICONINFORMATION);
-    return 0;
+    char message[messageCapacity];
+    composeReportText(report, message, messageCapacity);
+    MessageBoxA(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+// The temp copy: waits for the original to end, then removes everything.
+static void finishRemoval(const RemovalCommand& command)
+{
+    if (!waitForOriginal(command.original))
+        return;
+    RemovalReport report = {};
+    removeInstalledBook(command.exePath, SelfRemoval::now, report);
+    if (hasFailures(report))
+        showReport(report);
+}
+
+// The installed uninstaller: checks, asks, and starts the temp copy.
+static void askAndRemove()
+{
+    char exePath[pathCapacity];
+    DWORD length = GetModuleFileNameA(nullptr, exePath, pathCapacity);
+    if (length == 0 || length >= DWORD(pathCapacity))
+        return;
+    if (!bookIsPresent(exePath)) {
+        MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
+        return;
+    }
+    if (MessageBoxA(nullptr, questionText, productName, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
+    if (startRemovalCopy(exePath))
+        return;
+    RemovalReport report = {};
+    removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
+    if (hasFailures(report))
+        showReport(report);
+}
+
+extern "C" void WINAPI kestrunEntry()
+{
+    RemovalCommand command;
+    if (parseRemovalCommand(GetCommandLineA(), command))
+        finishRemoval(command);
+    else
+        askAndRemove();
+    ExitProcess(0);
 }

@@ -1,0 +1,135 @@
+// Self-removal. A running program's file cannot be deleted on Windows, so the
+// original copies itself to the temp folder and starts the copy, which waits for
+// the original to end and then does all the removing. The copy is opened here
+// with FILE_FLAG_DELETE_ON_CLOSE and that handle is inherited by the copy's
+// process, so the file system deletes the copy when its last handle closes: when
+// the copy exits. Nothing is left behind and nothing is scheduled for a reboot.
+#include "uninstall.h"
+
+static const char copyPrefix[] = "kst";          // GetTempFileNameA uses up to 3 characters
+constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
+constexpr int commandCapacity = 2 * pathCapacity + 40;
+
+static bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool parseRemovalCommand(const char* commandLine, RemovalCommand& command)
+{
+    const char* cursor = commandLine;
+    while (*cursor == ' ' || *cursor == '\t')
+        ++cursor;
+    // The program name, quoted or not.
+    if (*cursor == '"') {
+        for (++cursor; *cursor && *cursor != '"'; ++cursor) {}
+        if (*cursor)
+            ++cursor;
+    } else {
+        while (*cursor && *cursor != ' ' && *cursor != '\t')
+            ++cursor;
+    }
+    while (*cursor == ' ' || *cursor == '\t')
+        ++cursor;
+    int flagLength = lstrlenA(removalFlag);
+    for (int i = 0; i < flagLength; ++i)
+        if (cursor[i] != removalFlag[i])
+            return false;
+    cursor += flagLength;
+    if (*cursor++ != ' ')
+        return false;
+    // A handle value: decimal, 32 bits, not zero.
+    unsigned long long value = 0;
+    const char* digits = cursor;
+    while (isDigit(*cursor) && cursor - digits < 10)
+        value = value * 10 + unsigned(*cursor++ - '0');
+    if (cursor == digits || value == 0 || value > 0xFFFFFFFFull || *cursor++ != ' ')
+        return false;
+    // The rest is the original's full path: a drive path or a UNC path.
+    int length = lstrlenA(cursor);
+    bool absolute = (length >= 3 && cursor[1] == ':' && cursor[2] == '\\')
+        || (length >= 3 && cursor[0] == '\\' && cursor[1] == '\\');
+    if (!absolute || length >= pathCapacity)
+        return false;
+    command.original = reinterpret_cast<HANDLE>(ULONG_PTR(value));
+    lstrcpyA(command.exePath, cursor);
+    return true;
+}
+
+// Composes the copy's command line; false when it would not fit.
+static bool composeCommand(char* out, const char* copyPath, HANDLE original, const char* exePath)
+{
+    char number[16];
+    wsprintfA(number, "%lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(original)));
+    const char* parts[] = {"\"", copyPath, "\" ", removalFlag, " ", number, " ", exePath};
+    int used = 0;
+    for (const char* part : parts) {
+        int length = lstrlenA(part);
+        if (used + length >= commandCapacity)
+            return false;
+        lstrcpyA(out + used, part);
+        used += length;
+    }
+    return true;
+}
+
+// Starts the copy with an inheritable handle of this process and of the copy's
+// own file. Every handle taken here is closed here; the copy holds its own.
+static bool launchCopy(const char* copyPath, const char* tempFolder, const char* exePath)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE copyFile = CreateFileA(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritable,
+                                  OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (copyFile == INVALID_HANDLE_VALUE)
+        return false;
+    HANDLE self = nullptr;
+    bool started = false;
+    if (DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
+        char commandLine[commandCapacity];
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process;
+        // The copy runs in the temp folder so that no process holds the book folder.
+        if (composeCommand(commandLine, copyPath, self, exePath)
+            && CreateProcessA(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &process)) {
+            // Lets the copy's error box come to the front once this process has gone.
+            AllowSetForegroundWindow(process.dwProcessId);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            started = true;
+        }
+        CloseHandle(self);
+    }
+    // When the copy did not start, this was the last handle and the copy is gone.
+    CloseHandle(copyFile);
+    return started;
+}
+
+bool startRemovalCopy(const char* exePath)
+{
+    char tempFolder[pathCapacity];
+    DWORD length = GetTempPathA(pathCapacity, tempFolder);
+    if (length == 0 || length >= DWORD(pathCapacity))
+        return false;
+    char copyPath[MAX_PATH];
+    if (GetTempFileNameA(tempFolder, copyPrefix, 0, copyPath) == 0)
+        return false;
+    // GetTempFileNameA has created the file: from here a failure must delete it.
+    bool started = CopyFileA(exePath, copyPath, FALSE) && launchCopy(copyPath, tempFolder, exePath);
+    if (!started)
+        DeleteFileA(copyPath);
+    return started;
+}
+
+bool waitForOriginal(HANDLE original)
+{
+    // Only a process handle is waited for and closed; any other number is refused.
+    if (GetProcessId(original) == 0)
+        return false;
+    DWORD result = WaitForSingleObject(original, originalWaitLimit);
+    if (result == WAIT_FAILED)
+        return false;
+    CloseHandle(original);
+    return true;
+}

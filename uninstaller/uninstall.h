@@ -1,0 +1,90 @@
+// The uninstaller's operations. Kestrun.exe's entry point strings them together;
+// the Windows unit tests call them on folders, links and keys of their own.
+#pragma once
+
+#include <windows.h>
+
+#include "settings.h"
+
+// ---- Path text (path_text.cpp) ----
+// Paths are NUL-terminated ANSI text in buffers of pathCapacity characters; a
+// folder may or may not end in a backslash. Comparisons fold ASCII case only,
+// which is enough for paths that all come from the same install.
+
+// Appends a backslash when needed, then name. Returns the new length, or 0 and
+// leaves path unchanged when the result would not fit in capacity.
+int appendPathName(char* path, int capacity, const char* name);
+// Cuts path at its last backslash (a trailing one is ignored first). Returns the
+// new length, or 0 and leaves path unchanged when it has no backslash.
+int cutLastName(char* path);
+// True when path names something strictly below folder.
+bool isBelowFolder(const char* path, const char* folder);
+// True when path names an entry directly in folder (not in a subfolder).
+bool isDirectlyInFolder(const char* path, const char* folder);
+bool samePath(const char* first, const char* second);
+
+// ---- The list of what could not be removed (removal_report.cpp) ----
+constexpr int reportCapacity = 2048;   // characters of listed names, NUL included
+
+struct RemovalReport {
+    char text[reportCapacity];   // one name per line, each line ending in '\n'
+    int length;                  // characters used in text
+    int unlisted;                // failures that no longer fitted in text
+};
+
+void noteFailure(RemovalReport& report, const char* what);
+bool hasFailures(const RemovalReport& report);
+// Writes the error box text: a heading, the list, and a count of any names that
+// did not fit. Never writes more than capacity characters, NUL included.
+void composeReportText(const RemovalReport& report, char* out, int capacity);
+
+// ---- Files in the book folder (book_files.cpp) ----
+// names: a packed run of NUL-terminated names ending with an empty one; suffix
+// is appended to each (".htm" for the main pages, "" for the extra files).
+bool anyListedFilePresent(const char* folder, const char* names, const char* suffix);
+// Deletes every listed file present in folder. A name that is absent is not a
+// failure; one that exists and cannot be deleted is noted.
+void removeListedFiles(const char* folder, const char* names, const char* suffix, RemovalReport& report);
+
+// ---- Folders (folders.cpp) ----
+// Removes folder, then each parent, while it is empty and strictly below
+// boundary. A folder that still holds something ends the walk silently.
+void removeEmptyFolders(const char* folder, const char* boundary, RemovalReport& report);
+// The Program Files directory as the registry records it; false when unreadable.
+bool readProgramFilesFolder(char* out, int capacity);
+
+// ---- Desktop shortcuts (desktop_link.cpp) ----
+constexpr int linkSearchDepth = 6;        // folder levels searched below a desktop directory
+constexpr int linkSearchFolders = 2000;   // folders opened at most per desktop directory
+
+// Searches desktop's tree for files named linkName whose target lies directly in
+// bookFolder, deletes them and then their folders while empty, never desktop
+// itself. A desktop too large to search within the bounds is reported, as is a
+// link that cannot be deleted. COM must be initialised on the calling thread.
+void removeBookLinks(const char* desktop, const char* bookFolder, const char* linkName, RemovalReport& report);
+// True when the shell link at linkPath has its target directly in folder.
+bool linkTargetsFolder(const char* linkPath, const char* folder);
+
+// ---- The uninstall key (uninstall_key.cpp) ----
+// True when the key's "UninstallString" names exePath.
+bool keyNamesUninstaller(HKEY root, const char* keyPath, const char* exePath);
+// Deletes the key when it names exePath; a key of another install stays.
+void removeUninstallKey(HKEY root, const char* keyPath, const char* exePath, RemovalReport& report);
+
+// ---- Self-removal (self_removal.cpp) ----
+constexpr char removalFlag[] = "/remove";   // marks the command line of the temp copy
+
+// How the original uninstaller hands the work to its copy in the temp folder.
+struct RemovalCommand {
+    HANDLE original;                 // inherited handle of the original process
+    char exePath[pathCapacity];      // full path of the original Kestrun.exe
+};
+
+// Recognises the copy's command line: program, removalFlag, handle number, path.
+bool parseRemovalCommand(const char* commandLine, RemovalCommand& command);
+// Copies exePath to the temp folder and starts the copy with a command that
+// waits for this process to end. The copy deletes its own file when it exits.
+bool startRemovalCopy(const char* exePath);
+// Waits, within a bound, for the original process to end; false when the
+// handle is not a process that can be waited for.
+bool waitForOriginal(HANDLE original);
