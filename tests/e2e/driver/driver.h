@@ -1,0 +1,54 @@
+// The wizard driver: operates the installer's windows from another process the
+// way a user would, and prints what it sees as "key: value" lines.
+#pragma once
+
+#include <windows.h>
+
+// A command gets its own arguments (argv[0] is the first argument after the
+// command name) and returns the process exit code: 0 done, 1 failed or timed
+// out, 2 bad usage.
+using CommandFunction = int (*)(int argc, char** argv);
+
+struct Command {
+    const char* name;
+    const char* usage;     // arguments, for the help text
+    CommandFunction run;
+};
+
+// How long commands that wait give up after; set by --timeout.
+extern DWORD waitLimitMs;
+
+// Polls test until it returns a window or waitLimitMs passes.
+HWND waitForWindow(HWND (*test)(const void* context), const void* context);
+
+// The visible wizard frame: a top-level dialog with the wizard's Next button.
+HWND findWizard();
+// The first visible top-level message box: a dialog with a text control 0xFFFF.
+HWND findMessageBox();
+
+// Prints a window's title as "label: title".
+void printTitle(const char* label, HWND window);
+
+int reportTimeout(const char* what);
+int reportUsage(const char* command);
+
+// The commands, each defined in the file of its group.
+int waitTitleCommand(int argc, char** argv);
+int titleCommand(int argc, char** argv);
+int buttonsCommand(int argc, char** argv);
+int pressCommand(int argc, char** argv);
+int checkCommand(int argc, char** argv);
+int getCheckCommand(int argc, char** argv);
+int waitGoneCommand(int argc, char** argv);
+int minimizeCommand(int argc, char** argv);
+int windowStateCommand(int argc, char** argv);
+int pageTextCommand(int argc, char** argv);
+int messageBoxCommand(int argc, char** argv);
+int noMessageBoxCommand(int argc, char** argv);
+int shortcutCommand(int argc, char** argv);
+int screenshotCommand(int argc, char** argv);
+int clickCommand(int argc, char** argv);
+int browseWaitCommand(int argc, char** argv);
+int browseFieldCommand(int argc, char** argv);
+int browseSelectCommand(int argc, char** argv);
+int browsePressCommand(int argc, char** argv);

@@ -1,0 +1,222 @@
+# Shared steps of the end-to-end scenarios; each scenario sources this file.
+#
+# A scenario runs in its own work folder with a fresh Wine prefix and its own
+# X server, so scenarios can run in parallel and leave nothing running: the
+# EXIT trap ends the installer copies, the prefix's wineserver and the X server.
+#
+# Environment (set by CTest): TOLM_INSTALLER, TOLM_DRIVER, TOLM_KESTRUN,
+# TOLM_BOOK_DIR, TOLM_E2E_WORK, TOLM_SCREENSHOTS; optional TOLM_BROKEN_INSTALLER.
+set -u
+
+e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+scenario=$(basename "$0" .sh)
+work=$TOLM_E2E_WORK/$scenario
+failures=0
+installer_pids=()
+xvfb_pid=
+
+readonly drive_timeout=60        # seconds for one driver command, start included
+readonly driver_wait=20          # seconds the driver waits for a window
+readonly installer_timeout=120   # seconds an installer copy may run
+readonly desktop_size=640x400
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+log() { printf '%s\n' "$*"; }
+fail() { log "FAIL: $*"; failures=$((failures + 1)); }
+
+finish() {
+    local pid
+    for pid in "${installer_pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    [ -n "${WINEPREFIX:-}" ] && WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+}
+trap finish EXIT
+
+# Starts a private X server; -displayfd picks a free display without races.
+start_display() {
+    local numberFile=$work/display tries=0
+    : >"$numberFile"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    until [ -s "$numberFile" ]; do
+        tries=$((tries + 1))
+        [ $tries -gt 100 ] && { log "no X server"; exit 1; }
+        sleep 0.1
+    done
+    export DISPLAY=:$(head -n1 "$numberFile")
+}
+
+# A fresh prefix whose programs share one virtual desktop (title bars drawn).
+make_prefix() {
+    export WINEPREFIX=$work/prefix
+    rm -rf "$WINEPREFIX"
+    "$e2e_root/scripts/wine-prefix" "$WINEPREFIX"
+    cat >>"$WINEPREFIX/user.reg" <<REG
+
+[Software\\\\Wine\\\\Explorer] 1700000000
+"Desktop"="Default"
+
+[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000
+"Default"="$desktop_size"
+REG
+    user_dir=$WINEPREFIX/drive_c/users/$(whoami)
+    pages_dir="$WINEPREFIX/drive_c/Program Files/Corvalin"
+    icon_dir=$user_dir/Desktop/Tolm
+    link_windows_path="C:\\users\\$(whoami)\\Desktop\\Tolm\\The Tolm Language.lnk"
+}
+
+setup() {
+    rm -rf "$work"
+    mkdir -p "$work" "$TOLM_SCREENSHOTS"
+    start_display
+    make_prefix
+    log "scenario $scenario in $work"
+}
+
+# Starts an installer copy (default TOLM_INSTALLER) in the background; its
+# process id is in $installer_pid, its output in $work/installer-N.out.
+start_installer() {
+    local exe=${1:-$TOLM_INSTALLER}
+    timeout "$installer_timeout" wine "$exe" >"$work/installer-${#installer_pids[@]}.out" 2>&1 &
+    installer_pid=$!
+    installer_pids+=("$installer_pid")
+}
+
+# Waits for an installer copy and checks that it exited with code 0.
+expect_installer_exit() {
+    local pid=$1 rc=0
+    wait "$pid" || rc=$?
+    if [ "$rc" -eq 0 ]; then log "installer exit code: 0"; else fail "installer exit code $rc"; fi
+}
+
+# drive ARGS...: runs one driver command; its lines are in $out and logged.
+drive() {
+    local rc=0
+    timeout "$drive_timeout" wine "$TOLM_DRIVER" --timeout "$driver_wait" "$@" >"$work/driver.out" 2>&1 || rc=$?
+    out=$(tr -d '\r' <"$work/driver.out")
+    log "> $* -> $out"
+    return $rc
+}
+
+# expect_drive EXPECTED_LINE ARGS...: the driver command prints the line.
+expect_drive() {
+    local expected=$1
+    shift
+    drive "$@" || fail "driver '$*' failed"
+    grep -qxF -- "$expected" <<<"$out" || fail "driver '$*': expected '$expected'"
+}
+
+# screenshot NAME: the whole virtual desktop, as build/screenshots/SCENARIO-NAME.png.
+screenshot() {
+    local bmp=$work/$1.bmp
+    drive screenshot "Z:${bmp//\//\\}" || { fail "screenshot $1"; return; }
+    convert "$bmp" "$TOLM_SCREENSHOTS/$scenario-$1.png" && rm -f "$bmp"
+}
+
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
+
+registry_value() {
+    timeout "$drive_timeout" wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_SZ *//p"
+}
+
+expect_no_uninstall_key() {
+    if timeout "$drive_timeout" wine reg query "$uninstall_key" >/dev/null 2>&1; then
+        fail "the uninstall key exists"
+    else
+        log "uninstall key: absent"
+    fi
+}
+
+# The book's lists, from its manifest: main base names and extra file names.
+manifest_list() {
+    sed -n "/^\[$1\]/,/^\[/p" "$TOLM_BOOK_DIR/manifest.txt" | grep -v '^\[' | grep -v '^#' | grep -v '^ *$'
+}
+
+# expect_book_installed SPECIFIC: the pages folder holds exactly the files of
+# the plain (0) or variant (1) book and the uninstaller, byte for byte.
+expect_book_installed() {
+    local specific=$1 index=0 name expected=$work/expected-files
+    : >"$expected"
+    while read -r name; do
+        index=$((index + 1))
+        # In the variant, the extra list replaces the 71st to 73rd pages.
+        if [ "$specific" = 1 ] && [ $index -ge 71 ] && [ $index -le 73 ]; then continue; fi
+        printf '%s\t%s\n' "$name.htm" "$TOLM_BOOK_DIR/$name.htm" >>"$expected"
+    done < <(manifest_list main)
+    if [ "$specific" = 1 ]; then
+        while read -r name; do
+            printf '%s\t%s\n' "$name" "$TOLM_BOOK_DIR/extra/$name" >>"$expected"
+        done < <(manifest_list extra)
+    fi
+    printf '%s\t%s\n' "Kestrun.exe" "$TOLM_KESTRUN" >>"$expected"
+
+    local wanted actual
+    wanted=$(cut -f1 "$expected" | sort -u)
+    actual=$(cd "$pages_dir" 2>/dev/null && find . -mindepth 1 -printf '%P\n' | sort)
+    if [ "$wanted" != "$actual" ]; then
+        fail "installed file set differs"
+        diff <(echo "$wanted") <(echo "$actual") | head -20
+        return
+    fi
+    local differ=0 source
+    while IFS=$'\t' read -r name source; do
+        cmp -s "$pages_dir/$name" "$source" || { fail "bytes of $name differ"; differ=1; }
+    done < <(sort -u -t$'\t' -k1,1 "$expected")
+    [ $differ = 0 ] && log "installed: $(wc -l <<<"$actual") files, each equal to its source"
+}
+
+expect_shortcut() {
+    local target="C:\\Program Files\\Corvalin\\$(manifest_list main | head -n1).htm"
+    [ -f "$icon_dir/The Tolm Language.lnk" ] || { fail "no shortcut in $icon_dir"; return; }
+    [ "$(ls "$icon_dir")" = "The Tolm Language.lnk" ] || fail "icon folder holds more than the shortcut"
+    expect_drive "target: $target" shortcut "$link_windows_path"
+    grep -qxF "description: The Tolm Language" <<<"$out" || fail "shortcut description"
+}
+
+expect_registration() {
+    local uninstall display
+    uninstall=$(registry_value UninstallString)
+    display=$(registry_value DisplayName)
+    # Quoted, because the path holds a space.
+    [ "$uninstall" = "\"C:\\Program Files\\Corvalin\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
+    [ "$display" = "The Tolm Language" ] || fail "DisplayName is '$display'"
+    log "registry: UninstallString=$uninstall DisplayName=$display"
+}
+
+# A listing of every folder the installer may write to, for before/after checks.
+snapshot() {
+    (cd "$WINEPREFIX/drive_c" && find "Program Files" "users" -printf '%P %s\n' | sort)
+}
+
+expect_nothing_written() {
+    local before=$1
+    if [ "$(snapshot)" != "$before" ]; then
+        fail "files changed"
+        diff <(echo "$before") <(snapshot) | head -20
+    else
+        log "disk: unchanged"
+    fi
+    expect_no_uninstall_key
+}
+
+# Walks from the welcome page forward to page N (0 welcome ... 3 options).
+go_to_page() {
+    local titles=("Install The Tolm Language" "Where to install book icon" "Where to install pages" "Options")
+    local page
+    expect_drive "title: ${titles[0]}" wait-title "${titles[0]}"
+    for ((page = 1; page <= $1; page++)); do
+        drive press next >/dev/null
+        expect_drive "title: ${titles[page]}" wait-title "${titles[page]}"
+    done
+}
+
+conclude() {
+    if [ $failures -eq 0 ]; then log "PASS: $scenario"; exit 0; fi
+    log "$failures failure(s) in $scenario"
+    exit 1
+}

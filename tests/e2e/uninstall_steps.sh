@@ -1,0 +1,100 @@
+# Steps shared by the uninstall scenarios; sourced after lib.sh.
+#
+# Environment (set by CTest) besides lib.sh's: TOLM_FIXTURE, the bookfixture
+# program (saves a shell link, holds a file open).
+
+# The shell's menu builder would copy each new link to the Unix desktop,
+# outside the prefix; the uninstall scenarios compare the whole prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+
+readonly uninstall_timeout=90      # seconds the uninstaller and its temp copy may take
+readonly kestrun_windows_path='C:\Program Files\Corvalin\Kestrun.exe'
+
+# Files and registry lines that Wine itself changes while programs run, and that
+# therefore differ between two snapshots of an untouched prefix:
+#   windows/win.ini        rewritten by Wine's profile code with the same data
+#   *.reg time stamps      the "[key] NNN" and "#time=" lines of each exported key
+readonly housekeeping_files='^windows/win\.ini$'
+readonly housekeeping_registry='^#time=|^\[HKEY_CURRENT_USER\\Software\\Wine\\Explorer|^\[HKEY_LOCAL_MACHINE\\Software\\Wine\\Wine\\Mac Driver'
+
+# install_book SPECIFIC: the whole wizard with the box set to SPECIFIC (on|off).
+install_book() {
+    start_installer
+    go_to_page 3
+    drive check 899 "$1" >/dev/null || fail "could not set the option to $1"
+    drive press finish >/dev/null
+    expect_drive "wizard: gone" wait-gone
+    expect_installer_exit "$installer_pid"
+    [ -f "$pages_dir/Kestrun.exe" ] || fail "the install left no uninstaller"
+}
+
+# prefix_snapshot FILE: every path of drive_c with its type and, for files,
+# a content hash; then both registry hives as exported by Wine's reg.
+prefix_snapshot() {
+    local out=$1 hive
+    (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 -printf '%y %P\n' | grep -Ev " ($housekeeping_files)" |
+        sort | while read -r type path; do
+            if [ "$type" = f ]; then printf 'f %s %s\n' "$(sha1sum <"$path" | cut -c1-40)" "$path"
+            else printf '%s %s\n' "$type" "$path"; fi
+        done) >"$out.files"
+    : >"$out.registry"
+    for hive in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+        timeout "$drive_timeout" wine reg export "$hive" "Z:${work//\//\\}\\hive.reg" /y >/dev/null 2>&1 ||
+            fail "reg export $hive"
+        iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" | tr -d '\r' | grep -Ev "$housekeeping_registry" >>"$out.registry"
+    done
+    rm -f "$work/hive.reg"
+}
+
+# expect_same_snapshot BEFORE AFTER WHAT
+expect_same_snapshot() {
+    local part
+    for part in files registry; do
+        if cmp -s "$1.$part" "$2.$part"; then
+            log "$3: $part equal ($(wc -l <"$1.$part") lines)"
+        else
+            fail "$3: $part differ"
+            diff "$1.$part" "$2.$part" | head -20
+        fi
+    done
+}
+
+# start_uninstaller [WINDOWS_PATH]: runs the installed (or another) Kestrun.exe.
+start_uninstaller() {
+    timeout "$uninstall_timeout" wine "${1:-$kestrun_windows_path}" >"$work/uninstaller.out" 2>&1 &
+    uninstaller_pid=$!
+    installer_pids+=("$uninstaller_pid")
+}
+
+# Lines of the temp copies still present: each lives exactly as long as its process.
+temp_copies() {
+    find "$user_dir/Temp" "$user_dir/AppData/Local/Temp" -maxdepth 1 -name 'kst*.tmp' 2>/dev/null
+}
+
+# wait_uninstall_done: the original has exited and its temp copy is gone.
+wait_uninstall_done() {
+    local rc=0 tries=0
+    wait "$uninstaller_pid" || rc=$?
+    [ "$rc" -eq 0 ] || fail "uninstaller exit code $rc"
+    while [ -n "$(temp_copies)" ]; do
+        tries=$((tries + 1))
+        if [ $tries -gt $((uninstall_timeout * 10)) ]; then
+            fail "the temp copy is still there: $(temp_copies)"
+            return
+        fi
+        sleep 0.1
+    done
+    log "uninstaller and its temp copy: gone"
+}
+
+# uninstall_with_yes: starts the installed uninstaller and answers its question Yes.
+uninstall_with_yes() {
+    start_uninstaller
+    expect_drive "msgbox caption: The Tolm Language" msgbox yes
+    grep -qx "msgbox text: Do you want to remove The Tolm Language .*" <<<"$out" || fail "unexpected question"
+    grep -qx "msgbox icon: question" <<<"$out" || fail "the question has no question icon"
+}
+
+expect_no_shortcut() {
+    [ ! -e "$icon_dir" ] && log "icon folder: removed" || fail "icon folder $icon_dir remains"
+}
