@@ -50,12 +50,13 @@ start_display() {
     export DISPLAY=:$(head -n1 "$numberFile")
 }
 
-# A fresh prefix whose programs share one virtual desktop (title bars drawn).
+# A fresh prefix whose programs share one virtual desktop, so that title bars
+# are drawn without a window manager; "make_prefix own-windows" leaves that out.
 make_prefix() {
     export WINEPREFIX=$work/prefix
     rm -rf "$WINEPREFIX"
     "$e2e_root/scripts/wine-prefix" "$WINEPREFIX"
-    cat >>"$WINEPREFIX/user.reg" <<REG
+    [ "${1:-}" = own-windows ] || cat >>"$WINEPREFIX/user.reg" <<REG
 
 [Software\\\\Wine\\\\Explorer] 1700000000
 "Desktop"="Default"
