@@ -1,4 +1,4 @@
-// runInstall with the complete book, stored: what a good install leaves, and
+// runInstall with the complete book as shipped: what a good install leaves, and
 // how it fails on a locked target, a blocked pages chain, a broken icon chain
 // and targets too long for the path buffers.
 #include "install_test_base.h"
