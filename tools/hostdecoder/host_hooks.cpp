@@ -12,6 +12,7 @@ namespace {
 int allocationsUntilFailure;   // 0: never fail
 int writesUntilFailure;
 long liveBlocks;
+long allocations;
 std::vector<uint32_t> writeSizes;
 
 // Counts down an injected failure; true when this call is the one to fail.
@@ -30,6 +31,11 @@ void failTableAllocation(int nth)
 long liveTableBlocks()
 {
     return liveBlocks;
+}
+
+long tableAllocations()
+{
+    return allocations;
 }
 
 void failOutputWrite(int nth)
@@ -52,8 +58,10 @@ void* allocTableBlock(uint32_t bytes)
     if (injectedFailure(allocationsUntilFailure))
         return nullptr;
     void* block = std::malloc(bytes);
-    if (block)
+    if (block) {
         liveBlocks++;
+        allocations++;
+    }
     return block;
 }
 

@@ -10,6 +10,9 @@ void failTableAllocation(int nth);
 // Table blocks allocated and not yet freed.
 long liveTableBlocks();
 
+// Table blocks allocated since the program started.
+long tableAllocations();
+
 // Makes the nth window write from now fail (1: the next one); 0 turns it off.
 void failOutputWrite(int nth);
 
