@@ -17,7 +17,7 @@ xvfb_pid=
 
 readonly drive_timeout=60        # seconds for one driver command, start included
 readonly driver_wait=20          # seconds the driver waits for a window
-readonly installer_timeout=120   # seconds an installer copy may run
+readonly installer_timeout=90    # seconds an installer copy may run
 readonly desktop_size=640x400
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

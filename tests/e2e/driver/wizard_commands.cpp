@@ -215,8 +215,12 @@ int waitGoneCommand(int argc, char**)
 {
     if (argc != 0)
         return reportUsage("wait-gone");
-    if (!waitForWindow(wizardGone, nullptr))
+    if (!waitForWindow(wizardGone, nullptr)) {
+        // Most often a message box holds the wizard open: say which.
+        if (HWND box = findMessageBox())
+            printTitle("msgbox caption", box);
         return reportTimeout("the wizard is still open");
+    }
     printf("wizard: gone\n");
     return 0;
 }
