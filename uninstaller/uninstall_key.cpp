@@ -17,7 +17,18 @@ bool keyNamesUninstaller(HKEY root, const char* keyPath, const char* exePath)
     if (result != ERROR_SUCCESS || type != REG_SZ)
         return false;
     recorded[size] = '\0';   // the stored value need not end in a NUL
-    return samePath(recorded, exePath);
+    // The install quotes the path, which holds spaces; an unquoted path is read as it is.
+    char* path = recorded;
+    if (path[0] == '"') {
+        ++path;
+        char* end = path;
+        while (*end && *end != '"')
+            ++end;
+        if (*end != '"')
+            return false;
+        *end = '\0';
+    }
+    return samePath(path, exePath);
 }
 
 void removeUninstallKey(HKEY root, const char* keyPath, const char* exePath, RemovalReport& report)

@@ -10,12 +10,20 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 readonly uninstall_timeout=90      # seconds the uninstaller and its temp copy may take
 readonly kestrun_windows_path='C:\Program Files\Corvalin\Kestrun.exe'
 
-# Files and registry lines that Wine itself changes while programs run, and that
-# therefore differ between two snapshots of an untouched prefix:
-#   windows/win.ini        rewritten by Wine's profile code with the same data
-#   *.reg time stamps      the "[key] NNN" and "#time=" lines of each exported key
-readonly housekeeping_files='^windows/win\.ini$'
-readonly housekeeping_registry='^#time=|^\[HKEY_CURRENT_USER\\Software\\Wine\\Explorer|^\[HKEY_LOCAL_MACHINE\\Software\\Wine\\Wine\\Mac Driver'
+# What Wine itself changes while programs run, and which therefore differs
+# between two snapshots of a prefix that no installer touched. No file of
+# drive_c does; in the registry:
+#   "#time=" lines    each exported key's last-write time
+#   the display devices' keys, which Wine's display driver writes anew whenever a
+#   program starts the display:
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\...
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\DISPLAY\...
+readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY)(\\|\])'
+
+# Drops the housekeeping keys (header and values) and time lines of a .reg export.
+registry_filter() {
+    keys=$housekeeping_keys awk '/^\[/ { skip = $0 ~ ENVIRON["keys"] } !skip && !/^#time=/'
+}
 
 # install_book SPECIFIC: the whole wizard with the box set to SPECIFIC (on|off).
 install_book() {
@@ -32,8 +40,7 @@ install_book() {
 # a content hash; then both registry hives as exported by Wine's reg.
 prefix_snapshot() {
     local out=$1 hive
-    (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 -printf '%y %P\n' | grep -Ev " ($housekeeping_files)" |
-        sort | while read -r type path; do
+    (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 -printf '%y %P\n' | sort | while read -r type path; do
             if [ "$type" = f ]; then printf 'f %s %s\n' "$(sha1sum <"$path" | cut -c1-40)" "$path"
             else printf '%s %s\n' "$type" "$path"; fi
         done) >"$out.files"
@@ -41,7 +48,7 @@ prefix_snapshot() {
     for hive in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
         timeout "$drive_timeout" wine reg export "$hive" "Z:${work//\//\\}\\hive.reg" /y >/dev/null 2>&1 ||
             fail "reg export $hive"
-        iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" | tr -d '\r' | grep -Ev "$housekeeping_registry" >>"$out.registry"
+        iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" | tr -d '\r' | registry_filter >>"$out.registry"
     done
     rm -f "$work/hive.reg"
 }

@@ -1,0 +1,31 @@
+#!/bin/bash
+# A page held open by another program cannot be deleted: the uninstaller lists
+# it in one error box at the end and removes everything else.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/uninstall_steps.sh"
+setup
+install_book on
+page=$(manifest_list main | sed -n 3p).htm
+page_windows_path="C:\\Program Files\\Corvalin\\$page"
+release=$work/release
+timeout "$uninstall_timeout" wine "$TOLM_FIXTURE" hold "$page_windows_path" "Z:${release//\//\\}" >"$work/hold.out" 2>&1 &
+installer_pids+=($!)
+for ((tries = 0; tries < 300; tries++)); do
+    grep -q held "$work/hold.out" 2>/dev/null && break
+    sleep 0.1
+done
+grep -q held "$work/hold.out" || fail "the page could not be held open"
+
+uninstall_with_yes
+expect_drive "msgbox caption: Error during uninstall:" msgbox ok
+grep -qx "msgbox icon: error" <<<"$out" || fail "the report has no error icon"
+grep -qxF "$page_windows_path" <<<"$out" || fail "the report does not list $page"
+[ "$(grep -c 'Corvalin' <<<"$out")" = 1 ] || fail "the report lists more than the held page"
+wait_uninstall_done
+touch "$release"
+
+left=$(ls -A "$pages_dir" 2>/dev/null)
+[ "$left" = "$page" ] && log "pages folder: only $page left" || fail "pages folder holds '$left'"
+expect_no_uninstall_key
+expect_no_shortcut
+conclude
