@@ -1,0 +1,18 @@
+#!/bin/bash
+# The default pages folder's name is taken by a file. The pages page does not
+# test for that, so the install finds it: it reports that the folder cannot be
+# made and writes nothing at all; the file keeps its bytes.
+source "$(dirname "$0")/../lib.sh"
+source "$(dirname "$0")/faults.sh"
+setup
+printf 'a file where the folder should go\n' >"$pages_dir"
+before=$(snapshot)
+
+start_and_finish
+expect_error_box "Can't create the new directory for program files!"
+expect_closed
+
+expect_nothing_written "$before"
+[ "$(cat "$pages_dir")" = "a file where the folder should go" ] || fail "the file was changed"
+[ -e "$icon_dir" ] && fail "an icon folder was made"
+conclude

@@ -1,0 +1,62 @@
+# Steps shared by the fault and path scenarios; sourced after ../lib.sh.
+
+# windows_path UNIX_PATH: the C: drive path of a file inside the prefix.
+windows_path() {
+    local relative=${1#"$WINEPREFIX/drive_c/"}
+    printf 'C:\\%s' "${relative//\//\\}"
+}
+
+# expect_error_box TEXT [CAPTION]: a message box with the error icon shows
+# TEXT under CAPTION (default "Error during install:"); answers it with OK.
+expect_error_box() {
+    local caption=${2:-Error during install:}
+    expect_drive "msgbox caption: $caption" msgbox ok
+    grep -qxF "msgbox text: $1" <<<"$out" || fail "message text: expected '$1'"
+    grep -qxF "msgbox icon: error" <<<"$out" || fail "message icon"
+}
+
+readonly copy_failed_text="Can't copy the program files to the desired directory!"
+
+# start_and_finish [INSTALLER]: starts the installer, accepts every default,
+# presses Finish. The caller then answers what the install shows.
+start_and_finish() {
+    start_installer "$@"
+    go_to_page 3
+    drive press finish >/dev/null
+}
+
+# expect_closed: the wizard closes and its process exits with code 0.
+expect_closed() {
+    expect_drive "wizard: gone" wait-gone
+    expect_installer_exit "$installer_pid"
+}
+
+# expect_no_more_boxes: nothing else is waiting for an answer.
+expect_no_more_boxes() {
+    expect_drive "msgbox: none" no-msgbox
+}
+
+# hold_file UNIX_PATH: another process opens the file with share mode 0 and
+# keeps it open; its process id is in $holder_pid.
+hold_file() {
+    local windows tries=0
+    windows=$(windows_path "$1")
+    timeout "$installer_timeout" wine "$TOLM_HOLD_FILE" "$windows" "$installer_timeout" \
+        >"$work/holder.out" 2>&1 &
+    holder_pid=$!
+    installer_pids+=("$holder_pid")
+    until grep -q '^held' "$work/holder.out" 2>/dev/null; do
+        tries=$((tries + 1))
+        if [ $tries -gt 300 ] || ! kill -0 "$holder_pid" 2>/dev/null; then
+            fail "the file could not be held: $(cat "$work/holder.out")"
+            return 1
+        fi
+        sleep 0.1
+    done
+    log "held: $windows"
+}
+
+# The name of the Nth page of the main list, as installed.
+main_page() {
+    printf '%s.htm' "$(manifest_list main | sed -n "${1}p")"
+}
