@@ -124,8 +124,10 @@ bool startRemovalCopy(const char* exePath)
 
 bool waitForOriginal(HANDLE original)
 {
-    // Only a process handle is waited for and closed; any other number is refused.
-    if (GetProcessId(original) == 0)
+    // Only another process is waited for and its handle closed; any other number,
+    // this process's own pseudo-handle included, is refused.
+    DWORD processId = GetProcessId(original);
+    if (processId == 0 || processId == GetCurrentProcessId())
         return false;
     DWORD result = WaitForSingleObject(original, originalWaitLimit);
     if (result == WAIT_FAILED)
