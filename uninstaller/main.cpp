@@ -45,7 +45,9 @@ static void askAndRemove()
         MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
         return;
     }
-    if (MessageBoxA(nullptr, questionText, productName, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    // No is the default button: a stray Enter removes nothing.
+    UINT style = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND;
+    if (MessageBoxA(nullptr, questionText, productName, style) != IDYES)
         return;
     if (startRemovalCopy(exePath))
         return;

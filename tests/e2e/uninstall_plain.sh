@@ -7,7 +7,7 @@ setup
 prefix_snapshot "$work/before"
 install_book off
 expect_book_installed 0
-uninstall_with_yes
+uninstall_with_yes question
 wait_uninstall_done
 expect_drive "msgbox: none" no-msgbox
 prefix_snapshot "$work/after"

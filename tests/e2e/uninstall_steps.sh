@@ -94,9 +94,24 @@ wait_uninstall_done() {
     log "uninstaller and its temp copy: gone"
 }
 
-# uninstall_with_yes: starts the installed uninstaller and answers its question Yes.
+# wait_for_box: a message box is on screen (not answered).
+wait_for_box() {
+    local tries
+    for ((tries = 0; tries < driver_wait * 5; tries++)); do
+        timeout "$drive_timeout" wine "$TOLM_DRIVER" no-msgbox >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    fail "no message box appeared"
+}
+
+# uninstall_with_yes [SCREENSHOT]: starts the installed uninstaller, optionally
+# takes a screenshot of its question, and answers it Yes.
 uninstall_with_yes() {
     start_uninstaller
+    if [ $# -gt 0 ]; then
+        wait_for_box
+        screenshot "$1"
+    fi
     expect_drive "msgbox caption: The Tolm Language" msgbox yes
     grep -qx "msgbox text: Do you want to remove The Tolm Language .*" <<<"$out" || fail "unexpected question"
     grep -qx "msgbox icon: question" <<<"$out" || fail "the question has no question icon"
