@@ -522,6 +522,23 @@ Bytes sampleText(size_t n)
     return out;
 }
 
+// A dynamic block in which the all-zero pattern is the literal 'a': the zero
+// bytes fed past the end of a truncated copy would decode as 'a' forever, so
+// only stopping at the first such bit ends the decoding.
+Bytes literalOnZeroBits()
+{
+    std::vector<uint32_t> lit(257, 0);
+    lit['a'] = 1;
+    lit[256] = 1;
+    DynamicCodes codes(lit, {1});
+    BitWriter w;
+    codes.putHeader(w, true);
+    for (int i = 0; i < 40; i++)
+        codes.putLiteral(w, 'a');
+    codes.putLiteral(w, 256);
+    return w.bytes;
+}
+
 TEST(InflateStream, everyTruncationOfAValidStreamGives1)
 {
     struct Case {
@@ -536,6 +553,7 @@ TEST(InflateStream, everyTruncationOfAValidStreamGives1)
         {"zlib fixed", zlibDeflate(sampleText(3000), 9, Z_FIXED)},
         {"zlib Huffman only", zlibDeflate(sampleText(2000), 9, Z_HUFFMAN_ONLY)},
         {"zlib stored", zlibDeflate(sampleText(500), 0, Z_DEFAULT_STRATEGY)},
+        {"dynamic, all-zero bits decode as a literal", literalOnZeroBits()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
