@@ -27,7 +27,7 @@ constexpr uint32_t maxLiteralsPerRound = 3;
 constexpr uint32_t wordSize = 8;
 // Below this position a match fits below the window's end even with the
 // word copy's overrun of up to wordSize bytes past it.
-constexpr uint32_t fastWindowLimit = windowSize - maxLiteralsPerRound - maxMatchLength - wordSize;
+constexpr uint32_t fastWindowLimit = windowSize - maxLiteralsPerRound - maxMatchLength - 2 * wordSize;
 static_assert((windowSize & (windowSize - 1)) == 0, "window positions wrap with a mask");
 
 // Copies n bytes forward a word at a time. Correct whenever each word is read
@@ -195,20 +195,28 @@ FastResult decodeFast(BitReader& in, uint32_t& pos, const DecodeEntry* literalTa
         // the source's words stay inside the window.
         uint32_t src = (pos - distance) & (windowSize - 1);
         uint8_t* dst = window + pos;
-        if (distance <= pos ? distance >= wordSize : src + length + wordSize <= windowSize) {
+        if (distance <= pos ? distance >= wordSize : src + length + 2 * wordSize <= windowSize) {
             // Whole words, overrunning the match's end by up to 7 bytes.
             // Those bytes are history that a later distance may reach, so
             // they are saved first and put back after.
-            uint64_t beyond;
-            std::memcpy(&beyond, dst + length, wordSize);
+            uint64_t beyond[2];
+            std::memcpy(beyond, dst + length, 2 * wordSize);
             const uint8_t* from = window + src;
             uint8_t* const stop = dst + length;
-            for (uint8_t* to = dst; to < stop; to += wordSize, from += wordSize) {
-                uint64_t word;
+            uint64_t word;
+            std::memcpy(&word, from, wordSize);
+            std::memcpy(dst, &word, wordSize);
+            std::memcpy(&word, from + wordSize, wordSize);
+            std::memcpy(dst + wordSize, &word, wordSize);
+            for (uint8_t* to = dst + 2 * wordSize; to < stop;) {
+                from += 2 * wordSize;
                 std::memcpy(&word, from, wordSize);
                 std::memcpy(to, &word, wordSize);
+                std::memcpy(&word, from + wordSize, wordSize);
+                std::memcpy(to + wordSize, &word, wordSize);
+                to += 2 * wordSize;
             }
-            std::memcpy(stop, &beyond, wordSize);
+            std::memcpy(stop, beyond, 2 * wordSize);
             pos += length;
         } else if (distance <= pos) {
             repeatPattern(dst, distance, length);
