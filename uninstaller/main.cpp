@@ -41,6 +41,11 @@ static void askAndRemove()
     DWORD length = GetModuleFileNameA(nullptr, exePath, pathCapacity);
     if (length == 0 || length >= DWORD(pathCapacity))
         return;
+    // Started through a short name, the path would match neither the key nor the links.
+    char longPath[pathCapacity];
+    length = GetLongPathNameA(exePath, longPath, pathCapacity);
+    if (length > 0 && length < DWORD(pathCapacity))
+        lstrcpyA(exePath, longPath);
     if (!bookIsPresent(exePath)) {
         MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
         return;
