@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="g++-mingw-w64-i686 wine wine32:i386 xvfb xauth x11-utils cmake make
 googletest libgtest-dev libdeflate-dev zlib1g-dev unzip zip imagemagick
-clang-14 libclang-rt-14-dev xdotool"
+clang-14 libclang-rt-14-dev xdotool python3"
 
 missing=""
 for p in $PACKAGES; do
