@@ -9,6 +9,7 @@
 static const char copyPrefix[] = "kst";          // GetTempFileNameA uses up to 3 characters
 constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
 constexpr int commandCapacity = 2 * pathCapacity + 40;
+constexpr DWORD compareChunk = 1024;             // bytes compared at a time, two buffers on the stack
 
 static bool isDigit(char c)
 {
@@ -73,6 +74,36 @@ static bool composeCommand(char* out, const char* copyPath, HANDLE original, con
     return true;
 }
 
+// True when both files hold the same bytes, read from their starts.
+static bool sameContents(HANDLE first, HANDLE second)
+{
+    char firstChunk[compareChunk];
+    char secondChunk[compareChunk];
+    for (;;) {
+        DWORD firstRead = 0;
+        DWORD secondRead = 0;
+        if (!ReadFile(first, firstChunk, compareChunk, &firstRead, nullptr)
+            || !ReadFile(second, secondChunk, compareChunk, &secondRead, nullptr) || firstRead != secondRead)
+            return false;
+        if (firstRead == 0)
+            return true;
+        for (DWORD i = 0; i < firstRead; ++i)
+            if (firstChunk[i] != secondChunk[i])
+                return false;
+    }
+}
+
+bool copyIsIntact(HANDLE copyFile, const char* exePath)
+{
+    HANDLE original = CreateFileA(exePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (original == INVALID_HANDLE_VALUE)
+        return false;
+    bool intact = sameContents(original, copyFile);
+    CloseHandle(original);
+    return intact && SetFilePointer(copyFile, 0, nullptr, FILE_BEGIN) == 0;
+}
+
 // Starts the copy with an inheritable handle of this process and of the copy's
 // own file. Every handle taken here is closed here; the copy holds its own.
 static bool launchCopy(const char* copyPath, const char* tempFolder, const char* exePath)
@@ -84,7 +115,7 @@ static bool launchCopy(const char* copyPath, const char* tempFolder, const char*
         return false;
     HANDLE self = nullptr;
     bool started = false;
-    if (DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+    if (copyIsIntact(copyFile, exePath) && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
         char commandLine[commandCapacity];
         STARTUPINFOA startup = {};

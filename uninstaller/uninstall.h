@@ -85,6 +85,10 @@ bool parseRemovalCommand(const char* commandLine, RemovalCommand& command);
 // Copies exePath to the temp folder and starts the copy with a command that
 // waits for this process to end. The copy deletes its own file when it exits.
 bool startRemovalCopy(const char* exePath);
+// True when the copy, open without write sharing, holds exactly the bytes of
+// exePath, and is then rewound. The temp folder is writable by others, and
+// nothing but this program may run with the rights the uninstaller was given.
+bool copyIsIntact(HANDLE copyFile, const char* exePath);
 // Waits, within a bound, for the original process to end; false when the
 // handle is not a process that can be waited for.
 bool waitForOriginal(HANDLE original);

@@ -248,6 +248,34 @@ TEST(RemovalCommand, waitReturnsOnceTheOriginalHasEnded)
     EXPECT_FALSE(GetExitCodeProcess(process.hProcess, &exitCode));
 }
 
+TEST(RemovalCommand, aCopyThatDiffersFromTheOriginalIsNotStarted)
+{
+    const std::string folder = freshFolder("copies");
+    const std::string original = folder + "\\original.exe";
+    writeFile(original, "MZ original bytes");
+    struct Case {
+        const char* copy;
+        bool intact;
+    } cases[] = {
+        {"MZ original bytes", true},
+        {"MZ original byteS", false},
+        {"MZ original bytes and more", false},
+        {"MZ original", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        const std::string copyPath = folder + "\\copy.tmp";
+        writeFile(copyPath, c.copy);
+        HANDLE copy = CreateFileA(copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(copy, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(copyIsIntact(copy, original.c_str()), c.intact) << c.copy;
+        CloseHandle(copy);
+    }
+    HANDLE copy = CreateFileA(original.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(copyIsIntact(copy, (folder + "\\missing.exe").c_str()));
+    CloseHandle(copy);
+}
+
 // ---- the report ----
 
 TEST(RemovalReport, namesThatDoNotFitAreCountedAndTheTextStaysBounded)
@@ -316,16 +344,6 @@ TEST(BookFiles, onlyListedFilesGoAndAHeldOneIsReported)
     };
     for (const Expectation& e : expectations)
         EXPECT_EQ(exists(folder + "\\" + e.name), e.remains) << e.name;
-}
-
-TEST(BookFiles, aFolderWithoutListedFilesHoldsNoBook)
-{
-    const std::string folder = freshFolder("nobook");
-    writeFile(folder + "\\Kestrun.exe");
-    writeFile(folder + "\\index.txt");
-    const std::string mainList = packedList({"index", "start"});
-    EXPECT_FALSE(anyListedFilePresent(folder.c_str(), mainList.c_str(), ".htm"));
-    EXPECT_FALSE(anyListedFilePresent(folder.c_str(), packedList({}).c_str(), ""));
 }
 
 // ---- folders ----
