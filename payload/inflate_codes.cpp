@@ -59,9 +59,12 @@ inline void repeatPattern(uint8_t* dst, uint32_t gap, uint32_t n)
     }
 }
 
-// Copies a match of `length` bytes from `distance` back, in chunks split at
-// the window's end, writing each full window. false when a write failed.
-bool copyMatch(uint32_t& pos, uint32_t distance, uint32_t length)
+constexpr uint32_t copyFailed = ~uint32_t(0);
+
+// Copies a match of `length` bytes from `distance` back to `pos`, in chunks
+// split at the window's end, writing each full window. Returns the new
+// position, or copyFailed when a write failed.
+uint32_t copyMatch(uint32_t pos, uint32_t distance, uint32_t length)
 {
     uint8_t* const window = inflateState.window;
     uint32_t src = pos - distance;
@@ -80,11 +83,11 @@ bool copyMatch(uint32_t& pos, uint32_t distance, uint32_t length)
         pos += chunk;
         if (pos == windowSize) {
             if (flushWindow(windowSize) != 0)
-                return false;
+                return copyFailed;
             pos = 0;
         }
     }
-    return true;
+    return pos;
 }
 
 // Follows link entries down to a code entry, consuming each linking table's
@@ -113,9 +116,10 @@ enum FastResult { fastEndOfBlock, fastInvalid, fastOutOfRoom };
 // The fast loop. Precondition: at least fastInputBytes of input remain and
 // pos < fastWindowLimit; no phantom bytes are in the buffer, since those are
 // fed only at the end of the input.
-FastResult decodeFast(BitReader& in, uint32_t& pos, const DecodeEntry* literalTable,
+FastResult decodeFast(BitReader& in, uint32_t& windowPos, const DecodeEntry* literalTable,
                       const DecodeEntry* distanceTable, uint32_t literalBits, uint32_t distanceBits)
 {
+    uint32_t pos = windowPos;   // a local that stays in a register
     uint8_t* const window = inflateState.window;
     const uint64_t literalMask = (uint64_t(1) << literalBits) - 1;
     const uint64_t distanceMask = (uint64_t(1) << distanceBits) - 1;
@@ -222,13 +226,14 @@ FastResult decodeFast(BitReader& in, uint32_t& pos, const DecodeEntry* literalTa
             repeatPattern(dst, distance, length);
             pos += length;
         } else {
-            copyMatch(pos, distance, length);   // cannot fill the window here, so it never writes
+            pos = copyMatch(pos, distance, length);   // cannot fill the window here, so it never fails
         }
     } while (cursor <= lastRefill && pos < fastWindowLimit);
 
     in.bits = bits & ((uint64_t(1) << count) - 1);
     in.count = count;
     in.cursor = cursor;
+    windowPos = pos;
     return result;
 }
 
@@ -303,7 +308,8 @@ int inflateCodes(const DecodeEntry* literalTable, const DecodeEntry* distanceTab
 
         if (pastEnd(in))
             return 1;
-        if (!copyMatch(pos, distance, length))
+        pos = copyMatch(pos, distance, length);
+        if (pos == copyFailed)
             return 1;
     }
 
