@@ -1,6 +1,6 @@
 // Decoding literal/length/distance symbols into the output window.
 //
-// Two loops share the work. The fast loop runs while at least eight input
+// Two loops share the work. The fast loop runs while at least sixteen input
 // bytes remain and a whole match fits below the end of the window: it fetches
 // eight bytes at a time and checks neither bound per symbol. The careful loop
 // decodes one symbol at a time with the bounded bit reader and handles the
@@ -25,8 +25,8 @@ constexpr uint32_t maxMatchLength = 258;
 constexpr uint32_t fastInputBytes = 16;
 constexpr uint32_t maxLiteralsPerRound = 3;
 constexpr uint32_t wordSize = 8;
-// Below this position a match fits below the window's end even with the
-// word copy's overrun of up to wordSize bytes past it.
+// Below this position a round's literals and match fit below the window's end,
+// even with the match copy's overrun of up to two words past it.
 constexpr uint32_t fastWindowLimit = windowSize - maxLiteralsPerRound - maxMatchLength - 2 * wordSize;
 static_assert((windowSize & (windowSize - 1)) == 0, "window positions wrap with a mask");
 
@@ -200,9 +200,11 @@ FastResult decodeFast(BitReader& in, uint32_t& windowPos, const DecodeEntry* lit
         uint32_t src = (pos - distance) & (windowSize - 1);
         uint8_t* dst = window + pos;
         if (distance <= pos ? distance >= wordSize : src + length + 2 * wordSize <= windowSize) {
-            // Whole words, overrunning the match's end by up to 7 bytes.
+            // Pairs of words, overrunning the match's end by up to 15 bytes.
             // Those bytes are history that a later distance may reach, so
-            // they are saved first and put back after.
+            // they are saved first and put back after. Every word is read
+            // before a write can reach it: the source is at least a word
+            // behind, or ahead.
             uint64_t beyond[2];
             std::memcpy(beyond, dst + length, 2 * wordSize);
             const uint8_t* from = window + src;
