@@ -11,6 +11,15 @@ namespace {
 
 constexpr char separator = '\\';
 
+// strnlen without the C runtime's static copy, which brings unwind tables along.
+size_t boundedLength(const char* text, size_t capacity)
+{
+    size_t length = 0;
+    while (length < capacity && text[length])
+        length++;
+    return length;
+}
+
 size_t componentLength(const char* chain)
 {
     size_t length = 0;
@@ -31,9 +40,9 @@ bool isFolder(const char* path)
 
 bool createFolderChain(int& outLength, const char* chain, char* path, int& counter)
 {
-    size_t pos = strnlen(path, pathCapacity);
+    size_t pos = boundedLength(path, pathCapacity);
     outLength = 0;
-    if (pos == size_t(pathCapacity) || strnlen(chain, chainCapacity) == size_t(chainCapacity))
+    if (pos == size_t(pathCapacity) || boundedLength(chain, chainCapacity) == size_t(chainCapacity))
         return false;   // unterminated input
 
     if (pos != 0 && path[pos - 1] != separator) {

@@ -1,6 +1,10 @@
 // Program entry. Only one copy of the installer shows its wizard at a time: a
 // later copy brings the running one's wizard forward and ends. The command line
 // is not read, and the exit code is always 0.
+//
+// The process enters at tolmEntry with no C runtime start-up before it (see
+// tolm_bare_entry in cmake/product.cmake): nothing here needs one, and the
+// runtime's code would double the size of the executable without the payload.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -44,7 +48,7 @@ void showWizard()
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+extern "C" void WINAPI tolmEntry()
 {
     if (InterlockedIncrement(&instanceCounter) != 0)
         raiseRunningCopy();
