@@ -33,6 +33,8 @@ struct InstallProgress {
     int pagesFoldersCreated;
     int iconFoldersCreated;
     bool shortcutSaved;           // also: the failure did not happen at the first page
+    int mainNamesReached;         // leading main-list names whose files this run wrote or began
+    int extraNamesReached;        // the same for the extra list
     char linkName[nameCapacity];
 };
 
@@ -67,10 +69,14 @@ void deleteInstalledFile(const char* name, const char* suffix)
         DeleteFileA(pages.path);
 }
 
-void deleteListFiles(const char* names, const char* suffix)
+// Deletes the files of a list's first count names. A file of a name the run
+// skipped or never reached was not written by it, so it may be the user's: it stays.
+void deleteListFiles(const char* names, const char* suffix, int firstNumber, int count)
 {
-    for (const char* name = names; *name; name = nextName(name))
-        deleteInstalledFile(name, suffix);
+    int number = firstNumber;
+    for (const char* name = names; *name && number < firstNumber + count; name = nextName(name), number++)
+        if (!isReplacedInVariant(number))
+            deleteInstalledFile(name, suffix);
 }
 
 // Runs while pagesDestination.path names the first page, the shortcut's target.
@@ -93,7 +99,10 @@ bool installMainPages(InstallProgress& progress)
     for (const char* name = mainPageNames; *name; name = nextName(name), number++) {
         if (isReplacedInVariant(number))
             continue;
-        if (installEntry(name, pageSuffix, number) != EntryResult::written)
+        const EntryResult result = installEntry(name, pageSuffix, number);
+        if (result != EntryResult::missing)
+            progress.mainNamesReached = number - firstMainResource + 1;
+        if (result != EntryResult::written)
             return false;
         if (number == firstMainResource && !placeShortcut(progress))
             return false;
@@ -101,18 +110,22 @@ bool installMainPages(InstallProgress& progress)
     return true;
 }
 
-bool installExtraFiles()
+bool installExtraFiles(InstallProgress& progress)
 {
     int number = firstExtraResource;
-    for (const char* name = extraFileNames; *name; name = nextName(name), number++)
-        if (installEntry(name, noSuffix, number) != EntryResult::written)
+    for (const char* name = extraFileNames; *name; name = nextName(name), number++) {
+        const EntryResult result = installEntry(name, noSuffix, number);
+        if (result != EntryResult::missing)
+            progress.extraNamesReached = number - firstExtraResource + 1;
+        if (result != EntryResult::written)
             return false;
+    }
     return true;
 }
 
 // Removes everything the install made once pages were being written: the
-// shortcut, the icon folders it created, every file of the lists being
-// installed, the registration, the uninstaller and the pages folders it created.
+// shortcut, the icon folders it created, the files it wrote or began to write,
+// the registration, the uninstaller and the pages folders it created.
 void rollBack(InstallProgress& progress)
 {
     DestinationPath& icon = installSettings.iconDestination;
@@ -120,10 +133,9 @@ void rollBack(InstallProgress& progress)
     if (progress.shortcutSaved && writeNameAt(icon.path, installSettings.desktopBaseLength, progress.linkName, noSuffix))
         DeleteFileA(icon.path);
     removeCreatedFolders(icon.path, installSettings.desktopBaseLength, progress.iconFoldersCreated);
-    // Skipped pages too: a variant page of the same name was written in their place.
-    deleteListFiles(mainPageNames, pageSuffix);
-    if (installSettings.specificBook)
-        deleteListFiles(extraFileNames, noSuffix);
+    // A skipped page's name recurs in the extra list, which deletes it if it got that far.
+    deleteListFiles(mainPageNames, pageSuffix, firstMainResource, progress.mainNamesReached);
+    deleteListFiles(extraFileNames, noSuffix, firstExtraResource, progress.extraNamesReached);
     removeUninstallRegistration();
     deleteInstalledFile(uninstallerFileName, noSuffix);
     removeCreatedFolders(pages.path, pages.existingLength, progress.pagesFoldersCreated);
@@ -159,6 +171,6 @@ void runInstall()
     if (!registerUninstaller(pages.path))
         showInstallError(registrationFailedText);
 
-    if (!installMainPages(progress) || (installSettings.specificBook && !installExtraFiles()))
+    if (!installMainPages(progress) || (installSettings.specificBook && !installExtraFiles(progress)))
         rollBack(progress);
 }

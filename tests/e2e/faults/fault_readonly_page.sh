@@ -20,7 +20,10 @@ mkdir -p "$pages_dir"
 readonly_page=$pages_dir/$(main_page 12)
 printf 'an older, read-only page\n' >"$readonly_page"
 timeout "$drive_timeout" wine attrib +r "$(windows_path "$readonly_page")" >"$work/attrib.out" 2>&1
-[ -w "$readonly_page" ] && [ "$(id -u)" = 0 ] && chattr +i "$readonly_page"
+if [ "$(id -u)" = 0 ] && ! chattr +i "$readonly_page" 2>/dev/null; then
+    log "SKIP: running as root on a file system without immutable files"
+    exit 77
+fi
 if [ -w "$readonly_page" ] && [ "$(id -u)" != 0 ]; then
     fail "the read-only attribute did not reach the file"
 fi
