@@ -57,7 +57,7 @@ inline void needBits(BitReader& in, uint32_t n)
 {
     while (in.count < n) {
         uint64_t byte = 0;
-        if (in.cursor != in.end)
+        if (in.cursor < in.end)
             byte = *in.cursor++;
         else
             in.overrun++;
