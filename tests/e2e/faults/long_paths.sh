@@ -8,7 +8,9 @@
 #   3. a desktop directory that puts the link file at 260: the shortcut fails,
 #      and nothing is left;
 #   4. a Program Files directory of 261 characters, longer than the buffer:
-#      the pages go to C:\Corvalin, completely.
+#      the pages go to C:\Corvalin, completely;
+#   5. chains of 80 and 81 characters typed into "New Folder:": the first 79
+#      are kept, and the install creates all eight folders of that chain.
 source "$(dirname "$0")/../lib.sh"
 source "$(dirname "$0")/faults.sh"
 
@@ -107,5 +109,28 @@ fresh_run "$(deep_path 261)" "$(deep_path 40)"
 start_and_finish
 expect_closed
 pages_dir=$WINEPREFIX/drive_c/Corvalin
+expect_book_installed 1
+
+log "run 5: typed chains of 80 and 81 characters"
+fresh_run 'C:\Program Files' "$(deep_path 40)"
+component=ccccccccc
+chain80=$(printf "$component\\\\%.0s" 1 2 3 4 5 6 7 8)
+kept=${chain80:0:79}
+start_installer
+go_to_page 2
+for typed in "$chain80" "${chain80}x"; do
+    expect_drive "clicked: 1001" click 1001
+    expect_drive 'selected: C:\Program Files' browse-select 'C:\Program Files'
+    expect_drive "field: $typed" browse-field "$typed"
+    expect_drive "browse: closed" browse-press ok
+    expect_drive "clicked: 1001" click 1001
+    expect_drive "field: $kept" browse-wait
+    expect_drive "browse: closed" browse-press cancel
+done
+drive press next >/dev/null
+expect_drive "title: Options" wait-title "Options"
+drive press finish >/dev/null
+expect_closed
+pages_dir="$WINEPREFIX/drive_c/Program Files/${kept//\\//}"
 expect_book_installed 1
 conclude
