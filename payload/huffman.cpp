@@ -97,8 +97,10 @@ int buildHuffmanTable(const uint32_t* lengths, uint32_t count, uint32_t simpleCo
     uint32_t currentSize = 0;
     uint32_t nextSymbol = 0;
     DecodeEntry** pendingLink = &table;   // where the next block's table pointer goes
-    DecodeEntry scratch;
-    std::memset(&scratch, 0, sizeof scratch);
+    // The entry being placed, kept in separate locals: its value carries over
+    // from one code to the next (a dummy code keeps the last real symbol's).
+    uint8_t entryOp = 0;
+    uint16_t entryValue = 0;
 
     for (uint32_t length = minLength; length <= maxLength; length++) {
         for (uint32_t left = lengthCount[length]; left > 0; left--) {
@@ -153,23 +155,26 @@ int buildHuffmanTable(const uint32_t* lengths, uint32_t count, uint32_t simpleCo
                 }
             }
 
-            scratch.bits = uint8_t(length - resolved);
+            const uint8_t entryBits = uint8_t(length - resolved);
             if (nextSymbol >= realCount) {
                 // A dummy code: keeps the value of the last real symbol.
-                scratch.op = OP_INVALID;
+                entryOp = OP_INVALID;
             } else {
                 uint32_t s = sorted[nextSymbol++];
                 if (s < simpleCount) {
-                    scratch.op = s < 256 ? OP_LITERAL : OP_END_OF_BLOCK;
-                    scratch.value = uint16_t(s);
+                    entryOp = s < 256 ? OP_LITERAL : OP_END_OF_BLOCK;
+                    entryValue = uint16_t(s);
                 } else {
-                    scratch.op = uint8_t(extraBits[s - simpleCount]);
-                    scratch.value = baseValues[s - simpleCount];
+                    entryOp = uint8_t(extraBits[s - simpleCount]);
+                    entryValue = baseValues[s - simpleCount];
                 }
             }
 
-            for (uint32_t i = code >> resolved; i < currentSize; i += uint32_t(1) << (length - resolved))
-                current[i] = scratch;
+            for (uint32_t i = code >> resolved; i < currentSize; i += uint32_t(1) << entryBits) {
+                current[i].op = entryOp;
+                current[i].bits = entryBits;
+                current[i].value = entryValue;
+            }
 
             // Next code of this length, counting in reversed bit order.
             uint32_t m = uint32_t(1) << (length - 1);
