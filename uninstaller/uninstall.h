@@ -21,6 +21,7 @@ int cutLastName(char* path);
 bool isBelowFolder(const char* path, const char* folder);
 // True when path names an entry directly in folder (not in a subfolder).
 bool isDirectlyInFolder(const char* path, const char* folder);
+// True when both texts are equal apart from ASCII case.
 bool samePath(const char* first, const char* second);
 
 // ---- The list of what could not be removed (removal_report.cpp) ----
