@@ -43,7 +43,7 @@ constexpr uint32_t maxDistanceCodes = 32;
 // A block whose distance lengths are all zero sends only literals. Its
 // distance lookups land here and fail, so such a block is accepted as long as
 // no length symbol occurs. (Never freed: it is not a heap block.)
-DecodeEntry noDistanceCodes[2] = {{OP_INVALID, 1, {0}}, {OP_INVALID, 1, {0}}};
+const DecodeEntry noDistanceCodes[2] = {{OP_INVALID, 1, {0}}, {OP_INVALID, 1, {0}}};
 constexpr uint32_t noDistanceCodesBits = 1;
 
 int inflateStored()
