@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "dll_search.h"
 #include "messages.h"
 #include "pages.h"
 #include "product.h"
@@ -50,6 +51,7 @@ void showWizard()
 
 extern "C" void WINAPI tolmEntry()
 {
+    restrictDllSearch();
     if (InterlockedIncrement(&instanceCounter) != 0)
         raiseRunningCopy();
     else

@@ -6,6 +6,7 @@
 // and that keeps it a few kilobytes, as befits a payload entry.
 #include "removal.h"
 
+#include "dll_search.h"
 #include "product.h"
 
 static const char questionText[] =
@@ -64,6 +65,7 @@ static void askAndRemove()
 
 extern "C" void WINAPI kestrunEntry()
 {
+    restrictDllSearch();
     RemovalCommand command;
     if (parseRemovalCommand(GetCommandLineA(), command))
         finishRemoval(command);
