@@ -8,3 +8,6 @@ book=${BOOK:-$root/book}
 
 echo "== Decoder throughput (native, into memory) =="
 "$host/tests/bench/decoder_bench" "$book"
+
+echo
+"$root/scripts/headless" "$root/scripts/bench_installer.sh"

@@ -52,3 +52,4 @@ int browseWaitCommand(int argc, char** argv);
 int browseFieldCommand(int argc, char** argv);
 int browseSelectCommand(int argc, char** argv);
 int browsePressCommand(int argc, char** argv);
+int finishTimedCommand(int argc, char** argv);

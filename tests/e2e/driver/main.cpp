@@ -28,6 +28,7 @@ const Command commands[] = {
     {"browse-field", "[TEXT]", browseFieldCommand},
     {"browse-select", "PATH", browseSelectCommand},
     {"browse-press", "ok|cancel", browsePressCommand},
+    {"finish-timed", "", finishTimedCommand},
 };
 
 int printHelp()

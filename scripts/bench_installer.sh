@@ -1,0 +1,75 @@
+#!/bin/bash
+# make bench, installer section: the two programs' sizes next to their targets,
+# the payload next to zip, and the time from Finish to the wizard's close for
+# the book under Wine (median of several installs, each in a fresh prefix).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+win=${WINDOWS_BUILD:-$root/build/windows}
+installer=$win/entry/TolmSetup.exe
+kestrun=$win/uninstaller/Kestrun.exe
+driver=$win/tests/e2e/driver/wizard-driver.exe
+runs=${BENCH_INSTALL_RUNS:-5}
+work=$root/build/bench/installer
+
+readonly installer_target=24576     # bytes: the installer without its payload
+readonly stub_anchor=34816          # bytes: the best-known small installer stub, about 34 KB
+readonly kestrun_target=16384       # bytes
+
+rm -rf "$work"
+mkdir -p "$work"
+
+kb() { awk -v b="$1" 'BEGIN { printf "%.1f KB", b / 1024 }'; }
+
+echo "== Installer and uninstaller size =="
+read -r file_bytes entries payload_data payload_bytes < <(python3 "$root/scripts/pe_sizes.py" "$installer")
+stub=$((file_bytes - payload_bytes))
+kestrun_bytes=$(stat -c %s "$kestrun")
+printf '%-44s %8d bytes (%s)\n' "TolmSetup.exe" "$file_bytes" "$(kb "$file_bytes")"
+printf '%-44s %8d bytes in %d entries, %d of them archive data\n' "payload resources" \
+    "$payload_bytes" "$entries" "$payload_data"
+printf '%-44s %8d bytes (%s); target %s, best-known stub %s\n' "TolmSetup.exe without payload" "$stub" \
+    "$(kb "$stub")" "$(kb $installer_target)" "$(kb $stub_anchor)"
+printf '%-44s %8d bytes (%s); target %s\n' "Kestrun.exe" "$kestrun_bytes" "$(kb "$kestrun_bytes")" \
+    "$(kb $kestrun_target)"
+
+echo
+echo "== Payload against zip (the same files: every entry unpacked) =="
+# Each entry into a folder of its own: two entries carry the same file name.
+files=$work/files
+for archive in "$win"/entry/payload-main/*.zip; do
+    unzip -q -d "$files/$(basename "$archive" .zip)" "$archive"
+done
+count=$(find "$files" -type f | wc -l)
+raw=$(find "$files" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+(cd "$files" && find . -type f | sort | zip -q -X -9 -@ "$work/all-9.zip" && find . -type f | sort | zip -q -X -0 -@ "$work/all-0.zip")
+printf '%-44s %8d bytes\n' "$count files, uncompressed" "$raw"
+printf '%-44s %8d bytes (%d one-file archives)\n' "payload archives (bookpack)" "$payload_data" "$entries"
+printf '%-44s %8d bytes\n' "zip -9, one archive" "$(stat -c %s "$work/all-9.zip")"
+printf '%-44s %8d bytes\n' "zip -0, one archive" "$(stat -c %s "$work/all-0.zip")"
+
+echo
+echo "== Finish to the wizard's close, sample book under Wine ($runs installs) =="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+timeout_s=60
+times=()
+for ((run = 1; run <= runs; run++)); do
+    export WINEPREFIX=$work/prefix-$run
+    "$root/scripts/wine-prefix" "$WINEPREFIX"
+    wine "$installer" >"$work/installer-$run.out" 2>&1 &
+    pid=$!
+    for title in "Install The Tolm Language" "Where to install book icon" "Where to install pages" "Options"; do
+        [ "$title" = "Install The Tolm Language" ] ||
+            timeout $timeout_s wine "$driver" press next >>"$work/driver-$run.out" 2>&1
+        timeout $timeout_s wine "$driver" --timeout 30 wait-title "$title" >>"$work/driver-$run.out" 2>&1
+    done
+    timeout $timeout_s wine "$driver" --timeout 30 finish-timed >"$work/finish-$run.out" 2>&1 || true
+    wait "$pid" || true
+    wineserver -k 2>/dev/null || true
+    ms=$(tr -d '\r' <"$work/finish-$run.out" | sed -n 's/^finish to close: \([0-9.]*\) ms$/\1/p')
+    [ -n "$ms" ] && [ -f "$WINEPREFIX/drive_c/Program Files/Corvalin/Kestrun.exe" ] ||
+        { echo "install $run did not finish; see $work"; exit 1; }
+    times+=("$ms")
+    rm -rf "$WINEPREFIX"
+done
+median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+printf '%-44s %s ms (runs: %s)\n' "median" "$median" "${times[*]}"
