@@ -36,6 +36,7 @@ echo
 echo "== Payload against zip (the same files: every entry unpacked) =="
 # Each entry into a folder of its own: two entries carry the same file name.
 files=$work/files
+mkdir -p "$files"
 for archive in "$win"/entry/payload-main/*.zip; do
     unzip -q -d "$files/$(basename "$archive" .zip)" "$archive"
 done
