@@ -3,7 +3,7 @@
 //
 // Whatever the input, the decoder returns 0..3, never reads past the input
 // (libFuzzer hands it an exact-size heap copy, under AddressSanitizer) and
-// frees every table block. Where zlib decodes the stream completely, the
+// frees every table block, also when a table allocation fails. Where zlib decodes the stream completely, the
 // decoder must succeed with the same bytes: it is more lenient than zlib in a
 // few places (distances before the output's start, incomplete distance codes,
 // more than 286/30 code lengths) but never stricter, except where the input
@@ -60,11 +60,29 @@ int zlibInflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<uint8_t> ours;
+    long allocationsBefore = tableAllocations();
     int result = decodeRawDeflate(data, size, ours);
+    long allocations = tableAllocations() - allocationsBefore;
     if (result < 0 || result > 3)
         fail("result out of range");
     if (liveTableBlocks() != 0)
         fail("table blocks left allocated");
+
+    // Again with one of the table allocations failing (which one depends on
+    // the input): the result is then 3, and nothing stays allocated.
+    if (allocations > 0) {
+        uint32_t pick = uint32_t(size);
+        for (size_t i = 0; i < size && i < 16; i++)
+            pick = pick * 31 + data[i];
+        failTableAllocation(int(pick % uint32_t(allocations)) + 1);
+        std::vector<uint8_t> partial;
+        int failed = decodeRawDeflate(data, size, partial);
+        failTableAllocation(0);
+        if (failed != 3)
+            fail("a failed table allocation did not give 3");
+        if (liveTableBlocks() != 0)
+            fail("table blocks left allocated after a failed allocation");
+    }
 
     std::vector<uint8_t> expected;
     if (zlibInflate(data, size, expected) == 1) {
