@@ -158,14 +158,14 @@ const DialogCase dialogCases[] = {
       {child | WS_GROUP | SS_RIGHT, 0, 2, 31, 52, 8, -1, staticClass, L"Install in:"},
       {child | WS_TABSTOP | BS_PUSHBUTTON, 0, 217, 28, 38, 14, 1001, buttonClass, L"&Browse"},
       {pathDisplayStyle, WS_EX_STATICEDGE, 57, 30, 156, 11, 1000, staticClass, L""}}},
-    {102, true, destinationStyle, WS_EX_APPWINDOW, 259, 47,
-     {{child | WS_GROUP | SS_CENTER, 0, 4, 0, 255, 26, -1, staticClass,
+    {102, true, destinationStyle, WS_EX_APPWINDOW, 259, 55,
+     {{child | WS_GROUP | SS_CENTER, 0, 4, 0, 255, 34, -1, staticClass,
        L"Here is where you set where you would like the Book icon created upon your desktop. If you "
        L"prefer a different folder on the desktop, then click upon the Browse button to choose the new "
        L"folder. Then, click the Next button to proceed."},
-      {child | WS_GROUP | SS_RIGHT, 0, 1, 32, 53, 8, -1, staticClass, L"Desktop Folder:"},
-      {child | WS_TABSTOP | BS_PUSHBUTTON, 0, 217, 29, 38, 14, 1003, buttonClass, L"B&rowse"},
-      {pathDisplayStyle, WS_EX_STATICEDGE, 57, 31, 156, 11, 1002, staticClass, L""}}},
+      {child | WS_GROUP | SS_RIGHT, 0, 1, 40, 53, 8, -1, staticClass, L"Desktop Folder:"},
+      {child | WS_TABSTOP | BS_PUSHBUTTON, 0, 217, 37, 38, 14, 1003, buttonClass, L"B&rowse"},
+      {pathDisplayStyle, WS_EX_STATICEDGE, 57, 39, 156, 11, 1002, staticClass, L""}}},
     {103, false, WS_POPUP | WS_CAPTION | DS_SETFONT | DS_3DLOOK, 0, 96, 22,
      {{child | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 7, 6, 88, 10, 899, buttonClass, L"Corvalin specific book"}}},
 };

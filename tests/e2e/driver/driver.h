@@ -53,3 +53,4 @@ int browseFieldCommand(int argc, char** argv);
 int browseSelectCommand(int argc, char** argv);
 int browsePressCommand(int argc, char** argv);
 int finishTimedCommand(int argc, char** argv);
+int textFitCommand(int argc, char** argv);

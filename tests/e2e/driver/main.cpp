@@ -29,6 +29,7 @@ const Command commands[] = {
     {"browse-select", "PATH", browseSelectCommand},
     {"browse-press", "ok|cancel", browsePressCommand},
     {"finish-timed", "", finishTimedCommand},
+    {"text-fit", "EXE TEMPLATE_ID", textFitCommand},
 };
 
 int printHelp()
