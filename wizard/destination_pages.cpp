@@ -9,6 +9,7 @@
 #include "pages.h"
 
 #include "browse_folder.h"
+#include "page_contract.h"
 #include "product.h"
 #include "resource_ids.h"
 #include "settings.h"
@@ -289,23 +290,13 @@ void browseIconDestination()
 
 // ---- page procedures --------------------------------------------------------
 
-// Answers the frame's notifications the same way on both pages.
+// Both pages answer like every page, and repaint their display on activation.
 INT_PTR handleDestinationNotify(HWND page, const NMHDR* header, int displayId, DisplayText displayText)
 {
-    switch (header->code) {
-    case PSN_SETACTIVE:
-        PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_NEXT);
+    INT_PTR handled = answerPageNotify(page, header->code, PSWIZB_BACK | PSWIZB_NEXT, false);
+    if (header->code == PSN_SETACTIVE)
         refreshDisplay(page, displayId, displayText);
-        return TRUE;
-    case PSN_KILLACTIVE:
-        SetWindowLongA(page, DWL_MSGRESULT, FALSE);
-        return TRUE;
-    case PSN_RESET:
-    case PSN_WIZNEXT:
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    return handled;
 }
 
 // Every command counts as handled; only a click on Browse does anything.

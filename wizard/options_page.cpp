@@ -1,6 +1,7 @@
 // The options page: the last page. Its check box chooses the variant book, and
 // its Finish runs the whole install before the wizard closes.
 #include "pages.h"
+#include "page_contract.h"
 
 #include <commctrl.h>
 
@@ -31,20 +32,9 @@ INT_PTR handleFinish(HWND page)
 
 INT_PTR handleNotify(HWND page, const NMHDR* header)
 {
-    switch (header->code) {
-    case PSN_SETACTIVE:
-        PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_FINISH);
-        return TRUE;
-    case PSN_KILLACTIVE:
-        SetWindowLongA(page, DWL_MSGRESULT, FALSE);
-        return TRUE;
-    case PSN_RESET:
-        return TRUE;
-    case PSN_WIZFINISH:
+    if (header->code == PSN_WIZFINISH)
         return handleFinish(page);
-    default:
-        return FALSE;
-    }
+    return answerPageNotify(page, header->code, PSWIZB_BACK | PSWIZB_FINISH, true);
 }
 
 } // namespace

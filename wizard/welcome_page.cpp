@@ -1,6 +1,7 @@
 // The welcome page: the first page, titled with the wizard caption. It gives
 // the frame the program's icon and becomes the owner of every later message box.
 #include "pages.h"
+#include "page_contract.h"
 
 #include <commctrl.h>
 
@@ -35,23 +36,6 @@ INT_PTR handleInit(HWND page)
     return TRUE;
 }
 
-INT_PTR handleNotify(HWND page, const NMHDR* header)
-{
-    switch (header->code) {
-    case PSN_SETACTIVE:
-        PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, PSWIZB_NEXT);
-        return TRUE;
-    case PSN_KILLACTIVE:
-        SetWindowLongA(page, DWL_MSGRESULT, FALSE);
-        return TRUE;
-    case PSN_RESET:
-    case PSN_WIZNEXT:
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
 } // namespace
 
 INT_PTR CALLBACK welcomePageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
@@ -60,7 +44,7 @@ INT_PTR CALLBACK welcomePageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
     case WM_INITDIALOG:
         return handleInit(page);
     case WM_NOTIFY:
-        return handleNotify(page, reinterpret_cast<const NMHDR*>(lParam));
+        return answerPageNotify(page, reinterpret_cast<const NMHDR*>(lParam)->code, PSWIZB_NEXT, false);
     default:
         return FALSE;
     }
