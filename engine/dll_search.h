@@ -6,15 +6,16 @@
 
 #include <windows.h>
 
-// Call first thing at the entry point. Looked up at run time: the function
-// exists from Windows 8 on and on updated Windows 7 and Vista; without it the
-// search stays as the system has it.
+// Call first thing at the entry point. SetDefaultDllDirectories is looked up
+// at run time: it exists from Windows 8 on and on updated Windows 7 and Vista.
+// Without it, SetDllDirectoryA("") at least takes the current folder out of
+// the search.
 inline void restrictDllSearch()
 {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     const auto setDirectories = reinterpret_cast<SetDefaultDllDirectoriesProc>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDirectories)
-        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!setDirectories || !setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        SetDllDirectoryA("");
 }
