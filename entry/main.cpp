@@ -14,10 +14,19 @@
 #include "product.h"
 #include "settings.h"
 
-// Running copies of this executable file: -1 while none runs. The section is
+// Running copies of this executable file: 0 while none runs. The section is
 // shared by every process that maps this file, and the system discards it when
-// the last such process ends, so the count starts again at -1.
-__attribute__((section("Shared"), shared)) volatile LONG instanceCounter = -1;
+// the last such process ends, so the count starts again at 0. It is declared
+// uninitialised ("b"), so the section takes no bytes in the file: the loader
+// zero-fills it, where a section with contents would cost a whole 512-byte
+// file block for four bytes. The compiler cannot mark a shared section so.
+asm(".section Shared,\"bws\"\n"
+    "\t.balign 4\n"
+    "\t.globl _instanceCounter\n"
+    "_instanceCounter:\n"
+    "\t.space 4\n"
+    "\t.text");
+extern volatile LONG instanceCounter;
 
 namespace {
 
@@ -52,7 +61,7 @@ void showWizard()
 extern "C" void WINAPI tolmEntry()
 {
     restrictDllSearch();
-    if (InterlockedIncrement(&instanceCounter) != 0)
+    if (InterlockedIncrement(&instanceCounter) != 1)
         raiseRunningCopy();
     else
         showWizard();
