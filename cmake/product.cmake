@@ -6,9 +6,11 @@
 # stored in the file in full (the decoder's 32 KB window among them), so data
 # sections stay whole; --gc-sections still drops unused functions.
 # -fno-ident drops the compiler's version string from every object.
+# -malign-data=abi keeps arrays at their type's alignment instead of 32 bytes,
+# which padded every string and table in .rdata.
 set(TOLM_PRODUCT_COMPILE_OPTIONS
     -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -ffunction-sections -fno-ident -Wall -Wextra
+    -ffunction-sections -fno-ident -malign-data=abi -Wall -Wextra
     "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=."
     "-ffile-prefix-map=${CMAKE_BINARY_DIR}=build")
 set(TOLM_PRODUCT_LINK_OPTIONS
