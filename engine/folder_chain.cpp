@@ -54,7 +54,8 @@ bool createFolderChain(int& outLength, const char* chain, char* path, int& count
         path[pos] = '\0';
     }
 
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
+    // Read-only data rather than a copy built on the stack; the system only reads it.
+    static const SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
     while (*chain) {
         const size_t length = componentLength(chain);
         // The component, its trailing backslash and a terminator must fit.
@@ -65,7 +66,7 @@ bool createFolderChain(int& outLength, const char* chain, char* path, int& count
         if (length != 0) {
             memcpy(path + pos, chain, length);
             path[pos + length] = '\0';
-            if (CreateDirectoryA(path, &attributes)) {
+            if (CreateDirectoryA(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
                 counter++;
             } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {
                 path[pos] = '\0';

@@ -1,6 +1,8 @@
 // The one InstallSettings record and its built-in defaults.
 #include "settings.h"
 
+#include <string.h>
+
 #include "product.h"
 
 namespace {
@@ -9,27 +11,21 @@ namespace {
 constexpr char fallbackDesktop[] = "C:\\WINDOWS\\Desktop\\";
 constexpr int fallbackDesktopLength = sizeof fallbackDesktop - 1;
 
-constexpr DestinationPath makeDestination(const char* path, const char* chain)
-{
-    DestinationPath destination{};
-    for (int i = 0; path[i]; i++)
-        destination.path[i] = path[i];
-    for (int i = 0; chain[i]; i++)
-        destination.newFolder[i] = chain[i];
-    return destination;
-}
-
 static_assert(sizeof fallbackDesktop <= pathCapacity && sizeof defaultIconFolder <= chainCapacity &&
               sizeof defaultPagesFolder <= chainCapacity, "defaults fit their buffers");
 
 } // namespace
 
-// Constant-initialised: the wizard may read it before any code has run.
-InstallSettings installSettings = {
-    1,                                              // specificBook: the variant is on by default
-    makeDestination("", defaultPagesFolder),        // pagesDestination: filled in by the wizard
-    makeDestination(fallbackDesktop, defaultIconFolder),
-    fallbackDesktopLength,                          // desktopBaseLength
-    nullptr,                                        // ownerWindow
-    nullptr,                                        // appInstance
-};
+// Zero-initialised, so it lies in .bss and costs no file bytes; the entry point
+// fills in the defaults before anything reads it.
+InstallSettings installSettings;
+
+void initInstallSettings()
+{
+    installSettings.specificBook = 1;   // the variant is on by default
+    // pagesDestination.path stays empty: the wizard fills it in.
+    memcpy(installSettings.pagesDestination.newFolder, defaultPagesFolder, sizeof defaultPagesFolder);
+    memcpy(installSettings.iconDestination.path, fallbackDesktop, sizeof fallbackDesktop);
+    memcpy(installSettings.iconDestination.newFolder, defaultIconFolder, sizeof defaultIconFolder);
+    installSettings.desktopBaseLength = fallbackDesktopLength;
+}

@@ -25,3 +25,6 @@ struct InstallSettings {
 };
 
 extern InstallSettings installSettings;
+
+// Gives installSettings its starting values; the entry point calls it first.
+void initInstallSettings();

@@ -5,26 +5,27 @@
 // program starts from. comctl32 is not: imported at load time, it and its own
 // imports would be searched for in the program's folder first, before any of
 // our code runs. So the two import slots that the headers' dllimport
-// declarations call through are defined here, starting at binders that load
+// declarations call through are defined here, and bindCommonControls loads
 // comctl32 through the search restrictDllSearch has narrowed to System32 and
-// then point both slots at the real functions.
+// points both slots at the real functions.
+#include "common_controls.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
 using InitCommonControlsProc = void(WINAPI*)();
 using PropertySheetAProc = INT_PTR(WINAPI*)(LPCPROPSHEETHEADERA);
 
-static void WINAPI bindInitCommonControls();
-static INT_PTR WINAPI bindPropertySheetA(LPCPROPSHEETHEADERA header);
-
 // The symbols an import library would otherwise provide; objects are linked
 // before libraries, so these win and comctl32 never becomes a load-time import.
+// They start null (in .bss, no file bytes): nothing calls either function
+// before bindCommonControls has succeeded.
 extern "C" {
-InitCommonControlsProc initCommonControlsSlot asm("__imp__InitCommonControls@0") = bindInitCommonControls;
-PropertySheetAProc propertySheetSlot asm("__imp__PropertySheetA@4") = bindPropertySheetA;
+InitCommonControlsProc initCommonControlsSlot asm("__imp__InitCommonControls@0");
+PropertySheetAProc propertySheetSlot asm("__imp__PropertySheetA@4");
 }
 
-static bool bindCommonControls()
+bool bindCommonControls()
 {
     const HMODULE module = LoadLibraryA("comctl32.dll");
     if (!module)
@@ -38,18 +39,6 @@ static bool bindCommonControls()
     // The module stays loaded for the rest of the process: the wizard lives in it.
     initCommonControlsSlot = reinterpret_cast<InitCommonControlsProc>(reinterpret_cast<void*>(init));
     propertySheetSlot = reinterpret_cast<PropertySheetAProc>(reinterpret_cast<void*>(sheet));
+    InitCommonControls();
     return true;
-}
-
-static void WINAPI bindInitCommonControls()
-{
-    if (bindCommonControls())
-        initCommonControlsSlot();
-}
-
-// Without the common controls there is no wizard: -1 is PropertySheetA's own
-// answer for a wizard window that could not be created.
-static INT_PTR WINAPI bindPropertySheetA(LPCPROPSHEETHEADERA header)
-{
-    return bindCommonControls() ? propertySheetSlot(header) : -1;
 }

@@ -6,8 +6,8 @@
 // tolm_bare_entry in cmake/product.cmake): nothing here needs one, and the
 // runtime's code would double the size of the executable without the payload.
 #include <windows.h>
-#include <commctrl.h>
 
+#include "common_controls.h"
 #include "dll_search.h"
 #include "messages.h"
 #include "pages.h"
@@ -48,8 +48,9 @@ void raiseRunningCopy()
 void showWizard()
 {
     installSettings.appInstance = GetModuleHandleA(nullptr);
-    InitCommonControls();
-    if (runWizard() == -1) {
+    // Without the common controls there is no wizard, as when PropertySheetA
+    // answers -1 for a wizard window it could not create.
+    if (!bindCommonControls() || runWizard() == -1) {
         // No wizard, so no owner: a page that did start is gone with the frame.
         installSettings.ownerWindow = nullptr;
         showInstallError(cannotCreateText);
@@ -61,6 +62,7 @@ void showWizard()
 extern "C" void WINAPI tolmEntry()
 {
     restrictDllSearch();
+    initInstallSettings();
     if (InterlockedIncrement(&instanceCounter) != 1)
         raiseRunningCopy();
     else

@@ -20,7 +20,7 @@ const std::string testRoot = "C:\\tolmdest";
 const std::string programFiles = testRoot + "\\pf";
 
 // The record as the program starts with it; every case begins from it.
-const InstallSettings startingSettings = installSettings;
+const InstallSettings startingSettings = (initInstallSettings(), installSettings);
 
 // A dialog template with one static display control, enough for a page procedure.
 std::vector<WORD> pageTemplate(int displayId)
