@@ -5,15 +5,15 @@
 
 // The resource compiler reads the macro above for the version strings, not the C++ below.
 #ifndef RC_INVOKED
-constexpr char productName[] = TOLM_PRODUCT_NAME;
-constexpr char wizardCaption[] = "Install " TOLM_PRODUCT_NAME;
-constexpr char uninstallerFileName[] = "Kestrun.exe";
-constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
-constexpr char uninstallKeyClass[] = "Kestrun";
-constexpr char linkNameFormat[] = "%s.lnk";
-constexpr char defaultPagesFolder[] = "Corvalin";
-constexpr char defaultIconFolder[] = "Tolm";
+inline constexpr char productName[] = TOLM_PRODUCT_NAME;
+inline constexpr char wizardCaption[] = "Install " TOLM_PRODUCT_NAME;
+inline constexpr char uninstallerFileName[] = "Kestrun.exe";
+inline constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
+inline constexpr char uninstallKeyClass[] = "Kestrun";
+inline constexpr char linkNameFormat[] = "%s.lnk";
+inline constexpr char defaultPagesFolder[] = "Corvalin";
+inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).
-constexpr char programFilesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-constexpr char programFilesValueName[] = "ProgramFilesDir";
+inline constexpr char programFilesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+inline constexpr char programFilesValueName[] = "ProgramFilesDir";
 #endif
