@@ -10,8 +10,8 @@ bool writeNameAt(char* path, int position, const char* name, const char* suffix)
 {
     if (position < 0 || position >= pathCapacity)
         return false;
-    const size_t nameLength = strlen(name);
-    const size_t suffixLength = strlen(suffix);
+    const size_t nameLength = lstrlenA(name);
+    const size_t suffixLength = lstrlenA(suffix);
     // Room for both parts and the terminator.
     if (nameLength + suffixLength >= size_t(pathCapacity - position))
         return false;

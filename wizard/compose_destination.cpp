@@ -24,21 +24,27 @@ constexpr int driveRootLength = 3;   // "D:\"
 // buffer without a terminator is cut to size - 1 so that it has one.
 int terminatedLength(char* text, int size)
 {
-    const void* end = std::memchr(text, '\0', size);
-    if (end)
-        return static_cast<int>(static_cast<const char*>(end) - text);
+    for (int length = 0; length < size; length++) {
+        if (text[length] == '\0')
+            return length;
+    }
     text[size - 1] = '\0';
     return size - 1;
 }
 
 void removeFront(char* text, int count)
 {
-    std::memmove(text, text + count, std::strlen(text + count) + 1);
+    const char* from = text + count;
+    while ((*text++ = *from++) != '\0') {
+    }
 }
 
 int componentLength(const char* chain)
 {
-    return static_cast<int>(std::strcspn(chain, "\\"));
+    int length = 0;
+    while (chain[length] != '\0' && chain[length] != separator)
+        length++;
+    return length;
 }
 
 // A text that starts with a drive root ("D:\...") replaces the chosen folder
@@ -46,10 +52,11 @@ int componentLength(const char* chain)
 // Returns the new length of path.
 int takeDrivePrefix(char* path, int pathSize, char* newFolder, int pathLength)
 {
-    const char* colon = std::strchr(newFolder, ':');
-    if (!colon)
-        return pathLength;
-    const int colonIndex = static_cast<int>(colon - newFolder);
+    int colonIndex = 0;
+    while (newFolder[colonIndex] != ':') {
+        if (newFolder[colonIndex++] == '\0')
+            return pathLength;
+    }
     if (colonIndex == 1 && newFolder[2] == separator && driveRootLength < pathSize) {
         std::memcpy(path, newFolder, driveRootLength);
         path[driveRootLength] = '\0';
@@ -83,7 +90,8 @@ void appendNormalisedChain(char* path, int pathSize, int start, char* chain)
             path[end++] = separator;
         }
         std::memcpy(path + end, chain + read, length);
-        std::memmove(chain + written, chain + read, length);
+        for (int i = 0; i < length; i++)   // towards the start: written <= read
+            chain[written + i] = chain[read + i];
         written += length;
         end += length;
         read += length;
