@@ -3,7 +3,7 @@
 # Safe to run repeatedly: when everything is present it only checks and returns.
 set -eu
 
-PACKAGES="g++-mingw-w64-i686 wine wine32:i386 xvfb xauth x11-utils cmake make
+PACKAGES="g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils cmake make
 googletest libgtest-dev libdeflate-dev zlib1g-dev unzip zip imagemagick
 clang-14 libclang-rt-14-dev xdotool python3"
 
