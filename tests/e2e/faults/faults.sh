@@ -37,11 +37,12 @@ expect_no_more_boxes() {
 }
 
 # hold_file UNIX_PATH: another process opens the file with share mode 0 and
-# keeps it open; its process id is in $holder_pid.
+# keeps it open until it is ended; its process id is in $holder_pid.
 hold_file() {
     local windows tries=0
     windows=$(windows_path "$1")
-    timeout "$installer_timeout" wine "$TOLM_HOLD_FILE" "$windows" "$installer_timeout" \
+    # The release file is never made: the scenario ends the holder itself.
+    timeout "$installer_timeout" wine "$TOLM_FIXTURE" hold "$windows" "C:\\never-released" \
         >"$work/holder.out" 2>&1 &
     holder_pid=$!
     installer_pids+=("$holder_pid")
