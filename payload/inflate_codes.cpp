@@ -239,6 +239,24 @@ FastResult decodeFast(BitReader& in, uint32_t& windowPos, const DecodeEntry* lit
     return result;
 }
 
+// One symbol through the bounded reader: the first-level lookup, then one
+// more per sub-table link. Null for a pattern that is not a code.
+const DecodeEntry* decodeSymbol(BitReader& in, const DecodeEntry* table, uint32_t width)
+{
+    needBits(in, width);
+    const DecodeEntry* e = table + peekBits(in, width);
+    while (e->op > OP_LITERAL) {
+        if (e->op == OP_INVALID)
+            return nullptr;
+        dumpBits(in, e->bits);
+        const uint32_t k = e->op - OP_LITERAL;
+        needBits(in, k);
+        e = e->next + peekBits(in, k);
+    }
+    dumpBits(in, e->bits);
+    return e;
+}
+
 } // namespace
 
 int inflateCodes(const DecodeEntry* literalTable, const DecodeEntry* distanceTable,
@@ -258,17 +276,9 @@ int inflateCodes(const DecodeEntry* literalTable, const DecodeEntry* distanceTab
             // Out of input or window room: the careful loop takes at least one symbol.
         }
 
-        needBits(in, literalBits);
-        const DecodeEntry* e = literalTable + peekBits(in, literalBits);
-        while (e->op > OP_LITERAL) {
-            if (e->op == OP_INVALID)
-                return 1;
-            dumpBits(in, e->bits);
-            uint32_t k = e->op - OP_LITERAL;
-            needBits(in, k);
-            e = e->next + peekBits(in, k);
-        }
-        dumpBits(in, e->bits);
+        const DecodeEntry* e = decodeSymbol(in, literalTable, literalBits);
+        if (!e)
+            return 1;
 
         if (e->op == OP_LITERAL) {
             if (pastEnd(in))
@@ -292,17 +302,9 @@ int inflateCodes(const DecodeEntry* literalTable, const DecodeEntry* distanceTab
         uint32_t length = e->value + peekBits(in, extra);
         dumpBits(in, extra);
 
-        needBits(in, distanceBits);
-        e = distanceTable + peekBits(in, distanceBits);
-        while (e->op > OP_LITERAL) {
-            if (e->op == OP_INVALID)
-                return 1;
-            dumpBits(in, e->bits);
-            uint32_t k = e->op - OP_LITERAL;
-            needBits(in, k);
-            e = e->next + peekBits(in, k);
-        }
-        dumpBits(in, e->bits);
+        e = decodeSymbol(in, distanceTable, distanceBits);
+        if (!e)
+            return 1;
         extra = e->op;
         needBits(in, extra);
         uint32_t distance = e->value + peekBits(in, extra);
