@@ -66,6 +66,30 @@ bool deflateRaw(const Bytes& data, Bytes& compressed, std::string& error)
     return true;
 }
 
+// The fields the local header and the central directory record share, from
+// "version needed" to the extra field's length.
+struct EntryFields {
+    ZipMethod method;
+    uint32_t crc;
+    uint32_t packedSize;
+    uint32_t plainSize;
+    uint16_t nameLength;
+};
+
+void putEntryFields(Bytes& archive, const EntryFields& fields)
+{
+    put16(archive, versionNeeded);
+    put16(archive, generalFlags);
+    put16(archive, static_cast<uint16_t>(fields.method));
+    put16(archive, dosTime);
+    put16(archive, dosDate);
+    put32(archive, fields.crc);
+    put32(archive, fields.packedSize);
+    put32(archive, fields.plainSize);
+    put16(archive, fields.nameLength);
+    put16(archive, 0);   // extra field length
+}
+
 }  // namespace
 
 bool makeZipArchive(const std::string& name, const Bytes& data, ZipMethod method, Bytes& archive,
@@ -92,39 +116,20 @@ bool makeZipArchive(const std::string& name, const Bytes& data, ZipMethod method
     }
     const uint32_t crc = static_cast<uint32_t>(
         crc32_z(crc32(0, nullptr, 0), data.empty() ? nullptr : data.data(), data.size()));
-    const uint32_t packedSize = static_cast<uint32_t>(packed.size());
-    const uint32_t plainSize = static_cast<uint32_t>(data.size());
-    const uint16_t nameLength = static_cast<uint16_t>(name.size());
+    const EntryFields fields{method, crc, static_cast<uint32_t>(packed.size()),
+                             static_cast<uint32_t>(data.size()), static_cast<uint16_t>(name.size())};
 
     archive.clear();
     archive.reserve(localHeaderSize + 2 * name.size() + packed.size() + 46 + 22);
     put32(archive, localHeaderSignature);
-    put16(archive, versionNeeded);
-    put16(archive, generalFlags);
-    put16(archive, static_cast<uint16_t>(method));
-    put16(archive, dosTime);
-    put16(archive, dosDate);
-    put32(archive, crc);
-    put32(archive, packedSize);
-    put32(archive, plainSize);
-    put16(archive, nameLength);
-    put16(archive, 0);   // extra field length
+    putEntryFields(archive, fields);
     archive.insert(archive.end(), name.begin(), name.end());
     archive.insert(archive.end(), packed.begin(), packed.end());
 
     const uint32_t centralOffset = static_cast<uint32_t>(archive.size());
     put32(archive, centralHeaderSignature);
     put16(archive, versionMadeBy);
-    put16(archive, versionNeeded);
-    put16(archive, generalFlags);
-    put16(archive, static_cast<uint16_t>(method));
-    put16(archive, dosTime);
-    put16(archive, dosDate);
-    put32(archive, crc);
-    put32(archive, packedSize);
-    put32(archive, plainSize);
-    put16(archive, nameLength);
-    put16(archive, 0);   // extra field length
+    putEntryFields(archive, fields);
     put16(archive, 0);   // comment length
     put16(archive, 0);   // disk number
     put16(archive, 0);   // internal attributes
