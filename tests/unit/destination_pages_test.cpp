@@ -2,6 +2,7 @@
 // each case writes "ProgramFilesDir" (or the desktop folder) and the folders
 // below it, then creates the page in a real dialog so that its WM_INITDIALOG
 // runs, and reads the destination the page proposed.
+#include "install_fixture.h"
 #include "pages.h"
 #include "product.h"
 #include "resource_ids.h"
@@ -55,42 +56,16 @@ HWND createPage(DLGPROC procedure, int displayId)
                                       procedure, 0);
 }
 
-void removeTree(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path + "\\" + name);
-            else
-                DeleteFileA((path + "\\" + name).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-    DeleteFileA(path.c_str());
-}
-
-void createFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    CloseHandle(file);
-}
-
 enum class Entry { none, folder, file };
 
 void makeEntry(const std::string& path, Entry entry)
 {
     if (entry == Entry::folder)
         ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
-    else if (entry == Entry::file)
-        createFile(path);
+    else if (entry == Entry::file) {
+        writeFile(path, "");
+        ASSERT_TRUE(fileExists(path)) << path;
+    }
 }
 
 // ---- pages page -------------------------------------------------------------

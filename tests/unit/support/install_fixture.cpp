@@ -59,6 +59,9 @@ void removeTree(const std::string& path)
         FindClose(search);
     }
     RemoveDirectoryA(path.c_str());
+    // A test may have left a plain file where a folder belongs.
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
 }
 
 bool folderExists(const std::string& path)

@@ -8,6 +8,7 @@
 
 // A test's own folder under C:\, made empty.
 std::string freshTestFolder(const char* testName);
+// Removes a folder with everything in it, or a plain file, at path.
 void removeTree(const std::string& path);
 
 bool folderExists(const std::string& path);
