@@ -108,7 +108,12 @@ bool copyIsIntact(HANDLE copyFile, const char* exePath)
 // own file. Every handle taken here is closed here; the copy holds its own.
 static bool launchCopy(const char* copyPath, const char* tempFolder, const char* exePath)
 {
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    // Filled in field by field: an initialiser list would be copied from
+    // initialised writable data, which the program does not have.
+    SECURITY_ATTRIBUTES inheritable;
+    inheritable.nLength = sizeof inheritable;
+    inheritable.lpSecurityDescriptor = nullptr;
+    inheritable.bInheritHandle = TRUE;
     HANDLE copyFile = CreateFileA(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritable,
                                   OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (copyFile == INVALID_HANDLE_VALUE)
