@@ -7,6 +7,7 @@ JOBS ?= $(shell nproc)
 HOST := build/host
 WIN := build/windows
 BOOKPACK := $(ROOT)/$(HOST)/tools/bookpack/bookpack
+PECOMPACT := $(ROOT)/$(HOST)/tools/pecompact/pecompact
 
 .PHONY: all setup host windows run check bench fuzz clean
 
@@ -21,7 +22,7 @@ host: setup
 	@cmake --build $(HOST) -j$(JOBS)
 
 windows: host
-	@cmake --preset windows -DBOOKPACK=$(BOOKPACK) -DTOLM_BOOK_DIR=$(BOOK) >build/windows-configure.log || { cat build/windows-configure.log; exit 1; }
+	@cmake --preset windows -DBOOKPACK=$(BOOKPACK) -DPECOMPACT=$(PECOMPACT) -DTOLM_BOOK_DIR=$(BOOK) >build/windows-configure.log || { cat build/windows-configure.log; exit 1; }
 	@cmake --build $(WIN) -j$(JOBS)
 
 # Builds everything and starts the installer: on the user's display when there

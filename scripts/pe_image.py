@@ -24,12 +24,16 @@ class Image:
         if struct.unpack_from("<H", data, optional)[0] != 0x10B:
             raise ValueError("not a 32-bit image")
         self.dll_characteristics = struct.unpack_from("<H", data, optional + 70)[0]
+        self.size_of_headers = struct.unpack_from("<I", data, optional + 60)[0]
         self.directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i) for i in range(16)]
         table = optional + optional_size
         self.sections = []
+        self.section_characteristics = {}
         for i in range(count):
             name, virtual_size, rva, raw_size, raw_offset = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode(), rva, max(virtual_size, raw_size), raw_offset))
+            name = name.rstrip(b"\0").decode()
+            self.sections.append((name, rva, max(virtual_size, raw_size), raw_offset))
+            self.section_characteristics[name] = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
 
     def offset(self, rva):
         for _, start, size, raw in self.sections:

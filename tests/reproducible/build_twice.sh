@@ -1,5 +1,5 @@
 #!/bin/bash
-# build_twice.sh SOURCE_DIR BOOK_DIR BOOKPACK WORK_DIR
+# build_twice.sh SOURCE_DIR BOOK_DIR BOOKPACK PECOMPACT WORK_DIR
 #
 # Copies the source tree into two folders whose names differ in text and
 # length, builds TolmSetup.exe and Kestrun.exe from scratch in each, and fails
@@ -10,7 +10,8 @@ set -euo pipefail
 source_dir=$1
 book_dir=$2
 bookpack=$3
-work=$4
+pecompact=$4
+work=$5
 readonly programs=(TolmSetup.exe Kestrun.exe)
 readonly copies=("$work/a" "$work/second-copy-in-a-longer-folder")
 
@@ -28,7 +29,7 @@ copy_tree() {
 # build_tree DIR: configures the windows preset and builds only the two programs.
 build_tree() {
     (cd "$1" &&
-        cmake --preset windows -DBOOKPACK="$bookpack" -DTOLM_BOOK_DIR="$1/book" >configure.log 2>&1 &&
+        cmake --preset windows -DBOOKPACK="$bookpack" -DPECOMPACT="$pecompact" -DTOLM_BOOK_DIR="$1/book" >configure.log 2>&1 &&
         cmake --build build/windows -j1 --target TolmSetup Kestrun >build.log 2>&1) ||
         { echo "build in $1 failed:"; tail -n 30 "$1/configure.log" "$1/build.log" 2>/dev/null; return 1; }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the built programs as files: their application manifest, the DLLs the
-loader maps before their entry points run, and the loader's mitigations.
+loader maps before their entry points run, the loader's mitigations, and the
+section layout the build gives them.
 
     check_images.py SCRIPTS_DIR NAME=EXE...
 
@@ -17,6 +18,9 @@ RT_MANIFEST = 24
 MANIFEST_ID = 1                      # CREATEPROCESS_MANIFEST_RESOURCE_ID
 IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE = 0x0040
 IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
+IMAGE_SCN_MEM_EXECUTE = 0x20000000
+IMAGE_SCN_MEM_WRITE = 0x80000000
+FILE_BLOCK = 512
 
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
@@ -57,7 +61,12 @@ def image_checks(image):
     imports = [name.lower() for name in image.load_time_imports()]
     unknown = sorted(set(imports) - KNOWN_DLLS)
     flags = image.dll_characteristics
+    # Code, constants and the import tables share one section: it must not be writable.
+    writable_code = sorted(name for name, characteristics in image.section_characteristics.items()
+                           if characteristics & IMAGE_SCN_MEM_EXECUTE and characteristics & IMAGE_SCN_MEM_WRITE)
     return [
+        ("no section both writable and executable", not writable_code, writable_code),
+        ("headers in one file block", image.size_of_headers == FILE_BLOCK, image.size_of_headers),
         ("load-time imports are known DLLs", bool(imports) and not unknown, unknown or imports),
         ("relocatable (ASLR)", bool(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE), hex(flags)),
         ("data not executable (DEP)", bool(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT), hex(flags)),

@@ -3,6 +3,7 @@
 // must be what the wizard and Windows rely on, whatever the resource compiler
 // adds or drops on the way.
 #include <windows.h>
+#include <imagehlp.h>
 
 #include <gtest/gtest.h>
 
@@ -353,6 +354,20 @@ TEST(InstallerImage, sharedSectionIsSharedReadableAndWritable)
     const DWORD wanted = IMAGE_SCN_MEM_SHARED | IMAGE_SCN_MEM_READ | IMAGE_SCN_MEM_WRITE;
     EXPECT_EQ(shared->Characteristics & wanted, wanted);
     EXPECT_GE(shared->Misc.VirtualSize, sizeof(LONG));
+}
+
+// Both programs' headers were moved after linking; the checksum the linker
+// wrote must have been computed again over the moved file, as the system's
+// own routine computes it.
+TEST(InstallerImage, headerChecksumIsTheFilesOwn)
+{
+    for (const char* program : {TOLM_TEST_INSTALLER, TOLM_TEST_UNINSTALLER}) {
+        SCOPED_TRACE(program);
+        DWORD inHeader = 0, computed = 0;
+        ASSERT_EQ(MapFileAndCheckSumA(program, &inHeader, &computed), DWORD(CHECKSUM_SUCCESS));
+        EXPECT_NE(inHeader, 0u);
+        EXPECT_EQ(inHeader, computed);
+    }
 }
 
 } // namespace
