@@ -4,6 +4,8 @@
 // safely is refused with the image left as it was.
 #include "pe_compact.h"
 
+#include "little_endian.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,13 +29,12 @@ void put16(Bytes& b, size_t at, uint32_t v)
 
 void put32(Bytes& b, size_t at, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(v >> 8 * i);
+    set32(&b[at], v);
 }
 
 uint32_t get32(const Bytes& b, size_t at)
 {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+    return ::get32(&b[at]);
 }
 
 // The shape of a test image. Every section with file data gets one block of

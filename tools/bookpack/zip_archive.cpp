@@ -7,6 +7,8 @@
 // installer's bit reader the bytes it may fetch past the end of the stream.
 #include "zip_archive.h"
 
+#include "little_endian.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -35,16 +37,6 @@ void put32(Bytes& out, uint32_t value)
 {
     put16(out, static_cast<uint16_t>(value));
     put16(out, static_cast<uint16_t>(value >> 16));
-}
-
-uint16_t get16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t get32(const uint8_t* p)
-{
-    return get16(p) | (static_cast<uint32_t>(get16(p + 2)) << 16);
 }
 
 bool deflateRaw(const Bytes& data, Bytes& compressed, std::string& error)

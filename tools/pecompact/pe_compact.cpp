@@ -1,6 +1,8 @@
 // Header compaction of a linked PE image.
 #include "pe_compact.h"
 
+#include "little_endian.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -25,25 +27,12 @@ constexpr size_t rawPointerOffset = 20;
 
 constexpr uint16_t pe32Magic = 0x10b;
 constexpr uint16_t pe32PlusMagic = 0x20b;
+// Where the data directories start; the count of them is the field before.
+constexpr size_t pe32DirectoriesOffset = 96;
+constexpr size_t pe32PlusDirectoriesOffset = 112;
 // Data directories that hold file offsets, by index.
 constexpr unsigned securityDirectory = 4;
 constexpr unsigned debugDirectory = 6;
-
-uint16_t read16(const std::vector<uint8_t>& b, size_t at)
-{
-    return uint16_t(b[at] | b[at + 1] << 8);
-}
-
-uint32_t read32(const std::vector<uint8_t>& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-void write32(std::vector<uint8_t>& b, size_t at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(value >> 8 * i);
-}
 
 // The image checksum: the one's-complement style sum of the file's 16-bit
 // words, the checksum field itself counted as zero, plus the file's length.
@@ -72,40 +61,40 @@ bool compactPeHeaders(std::vector<uint8_t>& image, std::string& error)
 {
     if (image.size() < dosHeaderBytes || image[0] != 'M' || image[1] != 'Z')
         return refuse(error, "not a PE image: no MZ header");
-    const size_t peOffset = read32(image, lfanewOffset);
+    const size_t peOffset = get32(&image[lfanewOffset]);
     if (peOffset < dosHeaderBytes || peOffset > image.size() - signatureBytes - fileHeaderBytes
         || std::memcmp(&image[peOffset], "PE\0\0", signatureBytes) != 0)
         return refuse(error, "not a PE image: no PE signature where the DOS header points");
 
     const size_t fileHeader = peOffset + signatureBytes;
     const size_t optionalHeader = fileHeader + fileHeaderBytes;
-    const size_t optionalSize = read16(image, fileHeader + optionalSizeOffset);
-    const size_t sectionCount = read16(image, fileHeader + sectionCountOffset);
+    const size_t optionalSize = get16(&image[fileHeader + optionalSizeOffset]);
+    const size_t sectionCount = get16(&image[fileHeader + sectionCountOffset]);
     const size_t sectionTable = optionalHeader + optionalSize;
     const size_t headersEnd = sectionTable + sectionCount * sectionHeaderBytes;
     if (optionalSize < checksumOffset + 4 || headersEnd > image.size())
         return refuse(error, "truncated PE headers");
 
-    const uint16_t magic = read16(image, optionalHeader);
+    const uint16_t magic = get16(&image[optionalHeader]);
     if (magic != pe32Magic && magic != pe32PlusMagic)
         return refuse(error, "unknown optional header");
-    const size_t directories = optionalHeader + (magic == pe32Magic ? 96 : 112);
-    const size_t directoryCount = directories <= sectionTable ? read32(image, directories - 4) : 0;
+    const size_t directories = optionalHeader + (magic == pe32Magic ? pe32DirectoriesOffset : pe32PlusDirectoriesOffset);
+    const size_t directoryCount = directories <= sectionTable ? get32(&image[directories - 4]) : 0;
     auto directoryUsed = [&](unsigned index) {
         const size_t entry = directories + 8 * size_t(index);
         return index < directoryCount && entry + 8 <= sectionTable
-               && (read32(image, entry) != 0 || read32(image, entry + 4) != 0);
+               && (get32(&image[entry]) != 0 || get32(&image[entry + 4]) != 0);
     };
-    if (read32(image, fileHeader + symbolTableOffset) != 0)
+    if (get32(&image[fileHeader + symbolTableOffset]) != 0)
         return refuse(error, "has a COFF symbol table (strip the image first)");
     if (directoryUsed(securityDirectory))
         return refuse(error, "is signed: the signature covers the headers");
     if (directoryUsed(debugDirectory))
         return refuse(error, "has a debug directory, which records file offsets");
-    const bool checksummed = read32(image, optionalHeader + checksumOffset) != 0;
+    const bool checksummed = get32(&image[optionalHeader + checksumOffset]) != 0;
 
-    const uint32_t fileAlignment = read32(image, optionalHeader + fileAlignmentOffset);
-    const uint32_t sizeOfHeaders = read32(image, optionalHeader + sizeOfHeadersOffset);
+    const uint32_t fileAlignment = get32(&image[optionalHeader + fileAlignmentOffset]);
+    const uint32_t sizeOfHeaders = get32(&image[optionalHeader + sizeOfHeadersOffset]);
     if (fileAlignment == 0 || (fileAlignment & (fileAlignment - 1)) != 0 || sizeOfHeaders % fileAlignment != 0
         || sizeOfHeaders < headersEnd || sizeOfHeaders > image.size())
         return refuse(error, "inconsistent SizeOfHeaders or FileAlignment");
@@ -120,8 +109,8 @@ bool compactPeHeaders(std::vector<uint8_t>& image, std::string& error)
 
     for (size_t i = 0; i < sectionCount; ++i) {
         const size_t header = sectionTable + i * sectionHeaderBytes;
-        const uint32_t rawSize = read32(image, header + rawSizeOffset);
-        const uint32_t rawPointer = read32(image, header + rawPointerOffset);
+        const uint32_t rawSize = get32(&image[header + rawSizeOffset]);
+        const uint32_t rawPointer = get32(&image[header + rawPointerOffset]);
         if (rawPointer == 0)
             continue;  // no file data, whatever the size says (the linker gives Shared one)
         if (rawPointer < sizeOfHeaders || rawPointer > image.size() || rawSize > image.size() - rawPointer)
@@ -133,18 +122,18 @@ bool compactPeHeaders(std::vector<uint8_t>& image, std::string& error)
     out.resize(newSizeOfHeaders, 0);
     out.insert(out.end(), image.begin() + sizeOfHeaders, image.end());
 
-    write32(out, lfanewOffset, dosHeaderBytes);
+    set32(&out[lfanewOffset], dosHeaderBytes);
     const size_t movedOptional = optionalHeader - peOffset + dosHeaderBytes;
-    write32(out, movedOptional + sizeOfHeadersOffset, uint32_t(newSizeOfHeaders));
+    set32(&out[movedOptional + sizeOfHeadersOffset], uint32_t(newSizeOfHeaders));
     const size_t movedSections = sectionTable - peOffset + dosHeaderBytes;
     for (size_t i = 0; i < sectionCount; ++i) {
         const size_t header = movedSections + i * sectionHeaderBytes;
-        const uint32_t rawPointer = read32(out, header + rawPointerOffset);
+        const uint32_t rawPointer = get32(&out[header + rawPointerOffset]);
         if (rawPointer != 0)
-            write32(out, header + rawPointerOffset, rawPointer - saved);
+            set32(&out[header + rawPointerOffset], rawPointer - saved);
     }
     if (checksummed)
-        write32(out, movedOptional + checksumOffset, imageChecksum(out, movedOptional + checksumOffset));
+        set32(&out[movedOptional + checksumOffset], imageChecksum(out, movedOptional + checksumOffset));
     image.swap(out);
     return true;
 }
