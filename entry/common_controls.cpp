@@ -10,6 +10,8 @@
 // points both slots at the real functions.
 #include "common_controls.h"
 
+#include "abi_names.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -21,8 +23,8 @@ using PropertySheetAProc = INT_PTR(WINAPI*)(LPCPROPSHEETHEADERA);
 // They start null (in .bss, no file bytes): nothing calls either function
 // before bindCommonControls has succeeded.
 extern "C" {
-InitCommonControlsProc initCommonControlsSlot asm("__imp__InitCommonControls@0");
-PropertySheetAProc propertySheetSlot asm("__imp__PropertySheetA@4");
+InitCommonControlsProc initCommonControlsSlot asm(TOLM_IMPORT_SLOT(InitCommonControls, 0));
+PropertySheetAProc propertySheetSlot asm(TOLM_IMPORT_SLOT(PropertySheetA, 4));
 }
 
 bool bindCommonControls()

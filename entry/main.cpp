@@ -7,6 +7,7 @@
 // runtime's code would double the size of the executable without the payload.
 #include <windows.h>
 
+#include "abi_names.h"
 #include "common_controls.h"
 #include "dll_search.h"
 #include "messages.h"
@@ -22,8 +23,8 @@
 // file block for four bytes. The compiler cannot mark a shared section so.
 asm(".section Shared,\"bws\"\n"
     "\t.balign 4\n"
-    "\t.globl _instanceCounter\n"
-    "_instanceCounter:\n"
+    "\t.globl " TOLM_ASM_NAME(instanceCounter) "\n"
+    TOLM_ASM_NAME(instanceCounter) ":\n"
     "\t.space 4\n"
     "\t.text");
 extern volatile LONG instanceCounter;

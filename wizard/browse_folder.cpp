@@ -74,7 +74,7 @@ void addNewFolderField(HWND dialog, HWND label)
     const int x = labelLeft + fieldLabelOffset;
     const int y = (labelRect.top - dialogRect.top) - height - fieldRaise;
     const int width = (dialogRect.right - dialogRect.left) - 2 * labelLeft - fieldRightInset;
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongA(dialog, GWL_HINSTANCE));
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
 
     HWND field = CreateWindowExA(fieldExStyle, fieldClassName, "", fieldStyle, x, y, width, height,
                                  dialog, reinterpret_cast<HMENU>(newFolderFieldId), instance, nullptr);
@@ -83,7 +83,7 @@ void addNewFolderField(HWND dialog, HWND label)
     const WPARAM font = static_cast<WPARAM>(SendMessageA(dialog, WM_GETFONT, 0, 0));
     if (font)
         SendMessageA(field, WM_SETFONT, font, FALSE);
-    SetWindowLongA(field, GWL_USERDATA, reinterpret_cast<LONG>(browseNewFolder));
+    SetWindowLongPtrA(field, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browseNewFolder));
     SetWindowTextA(field, browseNewFolder);
 }
 
@@ -94,11 +94,11 @@ LRESULT CALLBACK browseDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 {
     if (message == WM_COMMAND && wParam == IDOK) {
         HWND field = GetDlgItem(dialog, newFolderFieldId);
-        char* target = field ? reinterpret_cast<char*>(GetWindowLongA(field, GWL_USERDATA)) : nullptr;
+        char* target = field ? reinterpret_cast<char*>(GetWindowLongPtrA(field, GWLP_USERDATA)) : nullptr;
         if (target)
             GetWindowTextA(field, target, chainCapacity);
     }
-    const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongA(dialog, GWL_USERDATA));
+    const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
     return CallWindowProcA(previous, dialog, message, wParam, lParam);
 }
 
@@ -109,8 +109,8 @@ void initializeBrowseDialog(HWND dialog, LPARAM startFolder)
     HWND label = findNewFolderLabel(dialog);
     if (label)
         addNewFolderField(dialog, label);
-    SetWindowLongA(dialog, GWL_USERDATA, GetWindowLongA(dialog, GWL_WNDPROC));
-    SetWindowLongA(dialog, GWL_WNDPROC, reinterpret_cast<LONG>(browseDialogProc));
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, GetWindowLongPtrA(dialog, GWLP_WNDPROC));
+    SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browseDialogProc));
 }
 
 int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)

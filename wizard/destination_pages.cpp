@@ -129,7 +129,7 @@ void subclassDisplay(HWND page, int displayId, WNDPROC pathProc)
     HWND display = GetDlgItem(page, displayId);
     if (display)
         savedStaticProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongA(display, GWL_WNDPROC, reinterpret_cast<LONG>(pathProc)));
+            SetWindowLongPtrA(display, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pathProc)));
 }
 
 void refreshDisplay(HWND page, int displayId, DisplayText displayText)

@@ -26,7 +26,7 @@ INT_PTR handleFinish(HWND page)
     LRESULT state = SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_GETCHECK, 0, 0);
     installSettings.specificBook = static_cast<unsigned char>(state & 0xFF);
     runInstall();
-    SetWindowLongA(page, DWL_MSGRESULT, 0);
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
     return TRUE;
 }
 

@@ -11,7 +11,7 @@ INT_PTR answerPageNotify(HWND page, UINT code, DWORD buttons, bool lastPage)
         PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, buttons);
         return TRUE;
     case PSN_KILLACTIVE:
-        SetWindowLongA(page, DWL_MSGRESULT, FALSE);
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
         return TRUE;
     case PSN_RESET:
         return TRUE;

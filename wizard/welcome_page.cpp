@@ -16,7 +16,7 @@ void showProgramIcon(HWND page)
 {
     HICON icon = LoadIconA(installSettings.appInstance, MAKEINTRESOURCEA(IDI_BOOK));
     if (icon)
-        SetClassLongA(page, GCL_HICON, reinterpret_cast<LONG>(icon));
+        SetClassLongPtrA(page, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
 }
 
 void removeSizeCommands(HWND page)

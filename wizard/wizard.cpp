@@ -16,10 +16,14 @@
 namespace {
 
 using PageDescriptor = PROPSHEETPAGEA_V1;
-static_assert(sizeof(PageDescriptor) == 40, "the frame steps through the page array by dwSize 40");
 // The header announces the same first-generation layout: its fields up to pfnCallback.
 constexpr UINT headerSize = offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(PFNPROPSHEETCALLBACK);
+// Both are 40 bytes on 32-bit Windows; a 64-bit build uses the same
+// generation at its own pointer size.
+#if defined(__i386__)
+static_assert(sizeof(PageDescriptor) == 40, "the frame steps through the page array by dwSize 40");
 static_assert(headerSize == 40, "first-generation sheet header");
+#endif
 
 constexpr char iconPageTitle[] = "Where to install book icon";
 constexpr char pagesPageTitle[] = "Where to install pages";
