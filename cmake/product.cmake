@@ -24,11 +24,19 @@ set(TOLM_PRODUCT_COMPILE_OPTIONS
     -Wall -Wextra
     "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=."
     "-ffile-prefix-map=${CMAKE_BINARY_DIR}=build")
-# cmake/product.ld lays out the sections (see there); tolm_product_target then
-# moves the headers over the DOS stub with pecompact.
-set(TOLM_PRODUCT_LINK_OPTIONS
-    -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp
-    "-Wl,-T,${CMAKE_SOURCE_DIR}/cmake/product.ld")
+set(TOLM_PRODUCT_LINK_OPTIONS -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+
+# The 32-bit programs are the product: cmake/product.ld lays out their sections
+# (see there), and tolm_product_target then moves their headers over the DOS
+# stub with pecompact. Both know only PE32. The 64-bit twin, which exists so
+# that every test can run where 32-bit programs cannot, keeps the linker's
+# default layout: its size is not what ships.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TOLM_COMPACT_LAYOUT ON)
+    list(APPEND TOLM_PRODUCT_LINK_OPTIONS "-Wl,-T,${CMAKE_SOURCE_DIR}/cmake/product.ld")
+else()
+    set(TOLM_COMPACT_LAYOUT OFF)
+endif()
 
 # tolm_product_target(TARGET): applies the product flags to a target.
 function(tolm_product_target target)
@@ -36,10 +44,12 @@ function(tolm_product_target target)
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "EXECUTABLE")
         target_link_options(${target} PRIVATE ${TOLM_PRODUCT_LINK_OPTIONS})
-        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/product.ld)
-        add_custom_command(TARGET ${target} POST_BUILD
-            COMMAND "${PECOMPACT}" "$<TARGET_FILE:${target}>"
-            VERBATIM)
+        if(TOLM_COMPACT_LAYOUT)
+            set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/product.ld)
+            add_custom_command(TARGET ${target} POST_BUILD
+                COMMAND "${PECOMPACT}" "$<TARGET_FILE:${target}>"
+                VERBATIM)
+        endif()
     endif()
 endfunction()
 
@@ -48,7 +58,13 @@ endfunction()
 # runtime's start-up code. Nothing then runs before SYMBOL: no static
 # constructors, no command-line parsing, no runtime DLL loads. The import
 # libraries stay on the link line, and memset/memcpy that the compiler emits
-# resolve to msvcrt.dll, which ships with Windows.
+# resolve to msvcrt.dll, which ships with Windows. The linker wants the
+# symbol's assembler name: decorated as stdcall on 32 bits, plain on 64.
 function(tolm_bare_entry target symbol)
-    target_link_options(${target} PRIVATE -nostartfiles "-Wl,-e,_${symbol}@0")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(entry "_${symbol}@0")
+    else()
+        set(entry "${symbol}")
+    endif()
+    target_link_options(${target} PRIVATE -nostartfiles "-Wl,-e,${entry}")
 endfunction()

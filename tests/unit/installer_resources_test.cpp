@@ -1,7 +1,9 @@
 // The installer's own resources and its shared section, read from the built
 // TolmSetup.exe: what the compiled templates, icon, version and manifest hold
 // must be what the wizard and Windows rely on, whatever the resource compiler
-// adds or drops on the way.
+// adds or drops on the way. The programs are read as data only, so the
+// environment variables TOLM_TEST_INSTALLER and TOLM_TEST_UNINSTALLER may name
+// programs of the other architecture instead of this tree's.
 #include <windows.h>
 #include <imagehlp.h>
 
@@ -11,6 +13,39 @@
 #include <vector>
 
 namespace {
+
+// The program named by the environment variable, or this tree's own.
+std::string programPath(const char* variable, const char* builtIn)
+{
+    char path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA(variable, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(path) : std::string(builtIn);
+}
+
+const std::string installerPath = programPath("TOLM_TEST_INSTALLER", TOLM_TEST_INSTALLER);
+const std::string uninstallerPath = programPath("TOLM_TEST_UNINSTALLER", TOLM_TEST_UNINSTALLER);
+
+std::vector<BYTE> readWholeFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::vector<BYTE> image(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    const BOOL read = ReadFile(file, image.data(), static_cast<DWORD>(image.size()), &got, nullptr);
+    CloseHandle(file);
+    if (!read || got != image.size())
+        image.clear();
+    return image;
+}
+
+// The NT headers of an image read into memory; their file header and the
+// section table after the optional header have one layout in PE32 and PE32+.
+const IMAGE_NT_HEADERS32* ntHeaders(const std::vector<BYTE>& image)
+{
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+}
 
 // Reads a dialog template, classic or extended, into one shape.
 struct DialogItem {
@@ -175,14 +210,14 @@ class InstallerResources : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        module = LoadLibraryExA(TOLM_TEST_INSTALLER, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        module = LoadLibraryExA(installerPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     }
     static void TearDownTestSuite()
     {
         if (module)
             FreeLibrary(module);
     }
-    void SetUp() override { ASSERT_NE(module, nullptr) << "cannot load " TOLM_TEST_INSTALLER; }
+    void SetUp() override { ASSERT_NE(module, nullptr) << "cannot load " << installerPath; }
 
     static const BYTE* resource(LPCSTR type, int id, DWORD* size = nullptr)
     {
@@ -334,16 +369,9 @@ TEST_F(InstallerResources, manifestAsksForAdministratorAndNamesVistaToEleven)
 // The instance counter only guards anything if every copy maps the same page.
 TEST(InstallerImage, sharedSectionIsSharedReadableAndWritable)
 {
-    HANDLE file = CreateFileA(TOLM_TEST_INSTALLER, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    std::vector<BYTE> image(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    BOOL read = ReadFile(file, image.data(), static_cast<DWORD>(image.size()), &got, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(read && got == image.size());
-
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    const std::vector<BYTE> image = readWholeFile(installerPath);
+    ASSERT_FALSE(image.empty()) << "cannot read " << installerPath;
+    const IMAGE_NT_HEADERS32* nt = ntHeaders(image);
     const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
     const IMAGE_SECTION_HEADER* shared = nullptr;
     for (int i = 0; i < nt->FileHeader.NumberOfSections; i++) {
@@ -358,13 +386,18 @@ TEST(InstallerImage, sharedSectionIsSharedReadableAndWritable)
 
 // Both programs' headers were moved after linking; the checksum the linker
 // wrote must have been computed again over the moved file, as the system's
-// own routine computes it.
+// own routine computes it. Only the shipped 32-bit programs are moved and
+// given a checksum; the 64-bit twin keeps the linker's layout without one.
 TEST(InstallerImage, headerChecksumIsTheFilesOwn)
 {
-    for (const char* program : {TOLM_TEST_INSTALLER, TOLM_TEST_UNINSTALLER}) {
+    for (const std::string& program : {installerPath, uninstallerPath}) {
         SCOPED_TRACE(program);
+        const std::vector<BYTE> image = readWholeFile(program);
+        ASSERT_FALSE(image.empty());
+        if (ntHeaders(image)->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+            GTEST_SKIP() << "the 64-bit twin is linked without a checksum";
         DWORD inHeader = 0, computed = 0;
-        ASSERT_EQ(MapFileAndCheckSumA(program, &inHeader, &computed), DWORD(CHECKSUM_SUCCESS));
+        ASSERT_EQ(MapFileAndCheckSumA(program.c_str(), &inHeader, &computed), DWORD(CHECKSUM_SUCCESS));
         EXPECT_NE(inHeader, 0u);
         EXPECT_EQ(inHeader, computed);
     }

@@ -1,13 +1,14 @@
 #!/bin/sh
-# product_imports.sh MAX_BYTES EXE: the shipped program imports only DLLs that
+# product_imports.sh OBJDUMP MAX_BYTES EXE: the shipped program imports only DLLs that
 # come with Windows (a MinGW runtime DLL would stop it on a bare system) and is
 # no larger than MAX_BYTES.
 set -u
-limit=$1
-exe=$2
+objdump=$1
+limit=$2
+exe=$3
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|comctl32|msvcrt)\.dll$'
 status=0
-imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
+imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || { echo "no imports read from $exe"; exit 1; }
 for dll in $imports; do
     if echo "$dll" | grep -Eq "$allowed"; then echo "import: $dll"
