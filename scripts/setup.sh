@@ -3,9 +3,23 @@
 # Safe to run repeatedly: when everything is present it only checks and returns.
 set -eu
 
-PACKAGES="g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils cmake make
-googletest libgtest-dev libdeflate-dev zlib1g-dev unzip zip imagemagick
-clang-14 libclang-rt-14-dev xdotool python3"
+# Both Wine loaders: wine32 runs the 32-bit programs where the host runs
+# 32-bit Linux programs, wine64 runs their 64-bit twin everywhere.
+PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine
+xvfb xauth x11-utils cmake make googletest libgtest-dev libdeflate-dev zlib1g-dev unzip zip
+imagemagick clang-14 libclang-rt-14-dev xdotool python3"
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+# Which Wine this host can run, found out once per setup and recorded for the
+# other scripts (scripts/windows-arch).
+# It says so when the answer is new: on the first setup, or on another host.
+record_windows_arch() {
+    before=$(cat "$root/build/windows-arch" 2>/dev/null || true)
+    arch=$("$root/scripts/windows-arch" --probe)
+    if [ "$arch" = 64 ] && [ -z "${TOLM_WINDOWS_ARCH:-}" ] && [ "$before" != 64 ]; then
+        echo "setup: this host does not run 32-bit programs; Windows tests and make run use the 64-bit twin"
+    fi
+}
 
 missing=""
 for p in $PACKAGES; do
@@ -13,7 +27,10 @@ for p in $PACKAGES; do
         missing="$missing $p"
     fi
 done
-[ -z "$missing" ] && exit 0
+if [ -z "$missing" ]; then
+    record_windows_arch
+    exit 0
+fi
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -23,3 +40,4 @@ fi
 echo "setup: installing$missing"
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+record_windows_arch

@@ -20,7 +20,11 @@ readonly driver_wait=20          # seconds the driver waits for a window
 readonly installer_timeout=90    # seconds an installer copy may run
 readonly desktop_size=640x400
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Every program a scenario runs comes from the installer's build tree, so the
+# installer's architecture chooses Wine's loader and server for all of them.
+tolm_root=$e2e_root
+source "$e2e_root/scripts/wine-env"
+wine_select_for "$TOLM_INSTALLER"
 
 log() { printf '%s\n' "$*"; }
 fail() { log "FAIL: $*"; failures=$((failures + 1)); }
@@ -30,7 +34,7 @@ finish() {
     for pid in "${installer_pids[@]}"; do
         kill "$pid" 2>/dev/null
     done
-    [ -n "${WINEPREFIX:-}" ] && WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+    [ -n "${WINEPREFIX:-}" ] && WINEPREFIX=$WINEPREFIX "$WINESERVER" -k 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
 }
@@ -82,7 +86,7 @@ setup() {
 # process id is in $installer_pid, its output in $work/installer-N.out.
 start_installer() {
     local exe=${1:-$TOLM_INSTALLER}
-    timeout "$installer_timeout" wine "$exe" >"$work/installer-${#installer_pids[@]}.out" 2>&1 &
+    timeout "$installer_timeout" "$WINELOADER" "$exe" >"$work/installer-${#installer_pids[@]}.out" 2>&1 &
     installer_pid=$!
     installer_pids+=("$installer_pid")
 }
@@ -97,7 +101,7 @@ expect_installer_exit() {
 # drive ARGS...: runs one driver command; its lines are in $out and logged.
 drive() {
     local rc=0
-    timeout "$drive_timeout" wine "$TOLM_DRIVER" --timeout "$driver_wait" "$@" >"$work/driver.out" 2>&1 || rc=$?
+    timeout "$drive_timeout" "$WINELOADER" "$TOLM_DRIVER" --timeout "$driver_wait" "$@" >"$work/driver.out" 2>&1 || rc=$?
     out=$(tr -d '\r' <"$work/driver.out")
     log "> $* -> $out"
     return $rc
@@ -121,12 +125,12 @@ screenshot() {
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
 
 registry_value() {
-    timeout "$drive_timeout" wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
+    timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
         sed -n "s/^ *$1 *REG_SZ *//p"
 }
 
 expect_no_uninstall_key() {
-    if timeout "$drive_timeout" wine reg query "$uninstall_key" >/dev/null 2>&1; then
+    if timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1; then
         fail "the uninstall key exists"
     else
         log "uninstall key: absent"

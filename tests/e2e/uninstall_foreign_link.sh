@@ -14,10 +14,10 @@ foreign_links=(
 mkdir -p "$user_dir/Desktop/Other"
 public_folder="$WINEPREFIX/drive_c/users/Public/Desktop/Shared Books"
 mkdir -p "$public_folder"
-timeout "$drive_timeout" wine "$TOLM_FIXTURE" link "C:\\users\\Public\\Desktop\\Shared Books\\The Tolm Language.lnk" \
+timeout "$drive_timeout" "$WINELOADER" "$TOLM_FIXTURE" link "C:\\users\\Public\\Desktop\\Shared Books\\The Tolm Language.lnk" \
     "C:\\Program Files\\Corvalin\\$(manifest_list main | head -n1).htm" >/dev/null 2>&1 || fail "could not save the public link"
 for entry in "${foreign_links[@]}"; do
-    timeout "$drive_timeout" wine "$TOLM_FIXTURE" link "$desktop_windows_path\\${entry%%|*}" "${entry#*|}" \
+    timeout "$drive_timeout" "$WINELOADER" "$TOLM_FIXTURE" link "$desktop_windows_path\\${entry%%|*}" "${entry#*|}" \
         >/dev/null 2>&1 || fail "could not save the link ${entry%%|*}"
 done
 

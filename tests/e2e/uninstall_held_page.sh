@@ -8,7 +8,7 @@ install_book on
 page=$(manifest_list main | sed -n 3p).htm
 page_windows_path="C:\\Program Files\\Corvalin\\$page"
 release=$work/release
-timeout "$uninstall_timeout" wine "$TOLM_FIXTURE" hold "$page_windows_path" "Z:${release//\//\\}" >"$work/hold.out" 2>&1 &
+timeout "$uninstall_timeout" "$WINELOADER" "$TOLM_FIXTURE" hold "$page_windows_path" "Z:${release//\//\\}" >"$work/hold.out" 2>&1 &
 installer_pids+=($!)
 for ((tries = 0; tries < 300; tries++)); do
     grep -q held "$work/hold.out" 2>/dev/null && break

@@ -37,16 +37,20 @@ install_book() {
 }
 
 # prefix_snapshot FILE: every path of drive_c with its type and, for files,
-# a content hash; then both registry hives as exported by Wine's reg.
+# a content hash; then both registry hives as exported by Wine's reg. Nothing
+# of the scenario runs any longer; the prefix's server is ended first, so that
+# the volatile keys of a display that is still up never reach the export.
 prefix_snapshot() {
     local out=$1 hive
-    (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 -printf '%y %P\n' | sort | while read -r type path; do
-            if [ "$type" = f ]; then printf 'f %s %s\n' "$(sha1sum <"$path" | cut -c1-40)" "$path"
-            else printf '%s %s\n' "$type" "$path"; fi
-        done) >"$out.files"
+    "$WINESERVER" -k 2>/dev/null
+    "$WINESERVER" -w 2>/dev/null
+    (cd "$WINEPREFIX/drive_c" && {
+        find . -mindepth 1 ! -type f -printf '%y %P\n'
+        find . -mindepth 1 -type f -printf '%P\0' | xargs -0 -r sha1sum --zero | tr '\0' '\n' | sed 's/^/f /'
+    } | sort) >"$out.files"
     : >"$out.registry"
     for hive in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
-        timeout "$drive_timeout" wine reg export "$hive" "Z:${work//\//\\}\\hive.reg" /y >/dev/null 2>&1 ||
+        timeout "$drive_timeout" "$WINELOADER" reg export "$hive" "Z:${work//\//\\}\\hive.reg" /y >/dev/null 2>&1 ||
             fail "reg export $hive"
         iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" | tr -d '\r' | registry_filter >>"$out.registry"
     done
@@ -68,7 +72,7 @@ expect_same_snapshot() {
 
 # start_uninstaller [WINDOWS_PATH]: runs the installed (or another) Kestrun.exe.
 start_uninstaller() {
-    timeout "$uninstall_timeout" wine "${1:-$kestrun_windows_path}" >"$work/uninstaller.out" 2>&1 &
+    timeout "$uninstall_timeout" "$WINELOADER" "${1:-$kestrun_windows_path}" >"$work/uninstaller.out" 2>&1 &
     uninstaller_pid=$!
     installer_pids+=("$uninstaller_pid")
 }
@@ -98,7 +102,7 @@ wait_uninstall_done() {
 wait_for_box() {
     local tries
     for ((tries = 0; tries < driver_wait * 5; tries++)); do
-        timeout "$drive_timeout" wine "$TOLM_DRIVER" no-msgbox >/dev/null 2>&1 || return 0
+        timeout "$drive_timeout" "$WINELOADER" "$TOLM_DRIVER" no-msgbox >/dev/null 2>&1 || return 0
         sleep 0.2
     done
     fail "no message box appeared"

@@ -14,7 +14,7 @@ installer_windows_path="Z:${TOLM_INSTALLER//\//\\}"
 
 for dpi in 96 144; do
     log "-- $dpi DPI"
-    WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+    WINEPREFIX=$WINEPREFIX "$WINESERVER" -k 2>/dev/null
     make_prefix
     # Both places Wine reads the resolution from; a desktop large enough for
     # the wizard at 144 DPI.

@@ -36,7 +36,7 @@ dlls=("${names[@]/%/.dll}")
 markers() { (cd "$downloads" && ls -- *.loaded 2>/dev/null | sort | tr '\n' ' '); }
 
 # Control: with the usual search, a program in that folder loads every plant.
-timeout "$drive_timeout" wine "$downloads/$(basename "$TOLM_DLL_PROBE")" "${dlls[@]}" >"$work/probe-plain.out" 2>&1
+timeout "$drive_timeout" "$WINELOADER" "$downloads/$(basename "$TOLM_DLL_PROBE")" "${dlls[@]}" >"$work/probe-plain.out" 2>&1
 found=$(markers)
 if [ "$(wc -w <<<"$found")" -ne "${#names[@]}" ]; then
     fail "control: only these plants were loaded with the usual search: $found"
@@ -46,7 +46,7 @@ fi
 rm -f "$downloads"/*.loaded
 
 # The entry points' narrowing: the same loads now come from System32.
-timeout "$drive_timeout" wine "$downloads/$(basename "$TOLM_DLL_PROBE")" --restricted "${dlls[@]}" \
+timeout "$drive_timeout" "$WINELOADER" "$downloads/$(basename "$TOLM_DLL_PROBE")" --restricted "${dlls[@]}" \
     >"$work/probe-restricted.out" 2>&1
 found=$(markers)
 if [ -n "$found" ]; then fail "narrowed search still loads: $found"; else log "narrowed search: no plant loaded"; fi

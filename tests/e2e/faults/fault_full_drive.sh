@@ -30,7 +30,7 @@ if ! mount -t tmpfs -o size=$drive_bytes,mode=0755 tmpfs "$drive"; then
 fi
 head -c $filler_bytes /dev/zero >"$drive/filler"
 ln -sfn "$drive" "$WINEPREFIX/dosdevices/d:"
-timeout "$drive_timeout" wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
+timeout "$drive_timeout" "$WINELOADER" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
     /v ProgramFilesDir /t REG_SZ /d 'D:\' /f >"$work/reg.out" 2>&1 || fail "ProgramFilesDir not set"
 log "D: $(df -k --output=size,avail "$drive" | tail -n1 | awk '{print $1 " KB, " $2 " KB free"}')"
 drive_before=$(cd "$drive" && find . -printf '%P %s\n' | sort)

@@ -19,7 +19,7 @@ setup
 mkdir -p "$pages_dir"
 readonly_page=$pages_dir/$(main_page 12)
 printf 'an older, read-only page\n' >"$readonly_page"
-timeout "$drive_timeout" wine attrib +r "$(windows_path "$readonly_page")" >"$work/attrib.out" 2>&1
+timeout "$drive_timeout" "$WINELOADER" attrib +r "$(windows_path "$readonly_page")" >"$work/attrib.out" 2>&1
 if [ -w "$readonly_page" ] && [ "$(id -u)" != 0 ]; then
     fail "the read-only attribute did not reach the file"
 fi

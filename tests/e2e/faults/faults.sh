@@ -42,7 +42,7 @@ hold_file() {
     local windows tries=0
     windows=$(windows_path "$1")
     # The release file is never made: the scenario ends the holder itself.
-    timeout "$installer_timeout" wine "$TOLM_FIXTURE" hold "$windows" "C:\\never-released" \
+    timeout "$installer_timeout" "$WINELOADER" "$TOLM_FIXTURE" hold "$windows" "C:\\never-released" \
         >"$work/holder.out" 2>&1 &
     holder_pid=$!
     installer_pids+=("$holder_pid")

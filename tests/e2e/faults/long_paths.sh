@@ -44,7 +44,7 @@ longest_name() {
 
 # set_value KEY NAME TYPE DATA
 set_value() {
-    timeout "$drive_timeout" wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$work/reg.out" 2>&1 ||
+    timeout "$drive_timeout" "$WINELOADER" reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$work/reg.out" 2>&1 ||
         fail "cannot set $2"
 }
 
@@ -52,7 +52,7 @@ set_value() {
 # and desktop are these (folders made when they fit); sets programs_dir,
 # desktop_dir and before.
 fresh_run() {
-    wineserver -k 2>/dev/null
+    "$WINESERVER" -k 2>/dev/null
     make_prefix
     set_value "$version_key" ProgramFilesDir REG_SZ "$1"
     set_value "$shell_folders_key" Desktop REG_EXPAND_SZ "$2"

@@ -81,7 +81,7 @@ expect_ansi "target: $pages_windows\\$first_page" shortcut "$link_windows"
 grep -qxF "description: The Tolm Language" <<<"$out" || fail "shortcut description"
 # reg query prints in the OEM code page, which lacks some of these letters;
 # an export is UTF-16 and holds the value exactly, with \ and " escaped.
-timeout "$drive_timeout" wine reg export "$uninstall_key" "Z:${work//\//\\}\\key.reg" /y >/dev/null 2>&1
+timeout "$drive_timeout" "$WINELOADER" reg export "$uninstall_key" "Z:${work//\//\\}\\key.reg" /y >/dev/null 2>&1
 uninstall=$(iconv -f UTF-16 -t UTF-8 "$work/key.reg" 2>/dev/null | tr -d '\r' | sed -n 's/^"UninstallString"=//p')
 wanted="\"$pages_windows\\Kestrun.exe\""
 wanted=${wanted//\\/\\\\}
