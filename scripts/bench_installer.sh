@@ -2,12 +2,20 @@
 # make bench, installer section: the two programs' sizes next to their targets,
 # the payload next to zip, and the time from Finish to the wizard's close for
 # the book under Wine (median of several installs, each in a fresh prefix).
+# Sizes are the shipped 32-bit programs'; the installs run the programs this
+# host's Wine runs (scripts/windows-arch), the 64-bit twin where 32-bit Wine
+# cannot run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 win=${WINDOWS_BUILD:-$root/build/windows}
 installer=$win/entry/TolmSetup.exe
 kestrun=$win/uninstaller/Kestrun.exe
-driver=$win/tests/e2e/driver/wizard-driver.exe
+if [ "$("$root/scripts/windows-arch")" = 64 ]; then timed=$root/build/windows64; else timed=$win; fi
+timed_installer=$timed/entry/TolmSetup.exe
+driver=$timed/tests/e2e/driver/wizard-driver.exe
+tolm_root=$root
+source "$root/scripts/wine-env"
+wine_select_for "$timed_installer"
 runs=${BENCH_INSTALL_RUNS:-5}
 work=$root/build/bench/installer
 
@@ -49,8 +57,7 @@ printf '%-44s %8d bytes\n' "zip -9, one archive" "$(stat -c %s "$work/all-9.zip"
 printf '%-44s %8d bytes\n' "zip -0, one archive" "$(stat -c %s "$work/all-0.zip")"
 
 echo
-echo "== Finish to the wizard's close, sample book under Wine ($runs installs) =="
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+echo "== Finish to the wizard's close, sample book under Wine ($runs installs, $(wine_arch_of "$timed_installer")-bit programs) =="
 timeout_s=60
 times=()
 for ((run = 1; run <= runs; run++)); do
@@ -61,16 +68,16 @@ for ((run = 1; run <= runs; run++)); do
     # would swamp the figure.
     printf '\n[Software\\\\Wine\\\\Explorer] 1700000000\n"Desktop"="Default"\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000\n"Default"="800x600"\n' \
         >>"$WINEPREFIX/user.reg"
-    wine "$installer" >"$work/installer-$run.out" 2>&1 &
+    "$WINELOADER" "$timed_installer" >"$work/installer-$run.out" 2>&1 &
     pid=$!
     for title in "Install The Tolm Language" "Where to install book icon" "Where to install pages" "Options"; do
         [ "$title" = "Install The Tolm Language" ] ||
-            timeout $timeout_s wine "$driver" press next >>"$work/driver-$run.out" 2>&1
-        timeout $timeout_s wine "$driver" --timeout 30 wait-title "$title" >>"$work/driver-$run.out" 2>&1
+            timeout $timeout_s "$WINELOADER" "$driver" press next >>"$work/driver-$run.out" 2>&1
+        timeout $timeout_s "$WINELOADER" "$driver" --timeout 30 wait-title "$title" >>"$work/driver-$run.out" 2>&1
     done
-    timeout $timeout_s wine "$driver" --timeout 30 finish-timed >"$work/finish-$run.out" 2>&1 || true
+    timeout $timeout_s "$WINELOADER" "$driver" --timeout 30 finish-timed >"$work/finish-$run.out" 2>&1 || true
     wait "$pid" || true
-    wineserver -k 2>/dev/null || true
+    "$WINESERVER" -k 2>/dev/null || true
     ms=$(tr -d '\r' <"$work/finish-$run.out" | sed -n 's/^finish to close: \([0-9.]*\) ms$/\1/p')
     [ -n "$ms" ] && [ -f "$WINEPREFIX/drive_c/Program Files/Corvalin/Kestrun.exe" ] ||
         { echo "install $run did not finish; see $work"; exit 1; }

@@ -6,7 +6,10 @@
 # it then prints what was installed.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-windows=${TOLM_WINDOWS_TREE:-$root/build/windows}
+# The programs this host's Wine runs: the 32-bit ones, or their 64-bit twin.
+arch=$("$root/scripts/windows-arch") || exit 1
+if [ "$arch" = 64 ]; then default_tree=$root/build/windows64; else default_tree=$root/build/windows; fi
+windows=${TOLM_WINDOWS_TREE:-$default_tree}
 export TOLM_INSTALLER=$windows/entry/TolmSetup.exe
 export TOLM_DRIVER=$windows/tests/e2e/driver/wizard-driver.exe
 export TOLM_KESTRUN=$windows/uninstaller/Kestrun.exe
@@ -39,10 +42,11 @@ report() {
 
 rm -rf "$work"
 mkdir -p "$work" "$TOLM_SCREENSHOTS"
+log "Running the $(wine_arch_of "$TOLM_INSTALLER")-bit installer $TOLM_INSTALLER under $WINELOADER"
 if [ -n "${DISPLAY:-}" ]; then
     make_prefix own-windows
-    log "Starting $TOLM_INSTALLER (Wine prefix $WINEPREFIX)"
-    wine "$TOLM_INSTALLER" >"$work/installer.out" 2>&1
+    log "Wine prefix: $WINEPREFIX"
+    "$WINELOADER" "$TOLM_INSTALLER" >"$work/installer.out" 2>&1
     report
     exit 0
 fi
