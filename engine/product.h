@@ -2,6 +2,12 @@
 #pragma once
 
 #define TOLM_PRODUCT_NAME "The Tolm Language"
+#define TOLM_PUBLISHER "Corvalin"
+// The release: the version resource's numbers and text, and the dotted form
+// that the Add/Remove Programs entry and the release's manifests show.
+#define TOLM_VERSION 0, 0, 0, 6
+#define TOLM_VERSION_TEXT "0, 0, 0, 6"
+#define TOLM_DISPLAY_VERSION "0.0.0.6"
 
 // The resource compiler reads the macro above for the version strings, not the C++ below.
 #ifndef RC_INVOKED
