@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr char separator = '\\';
+constexpr WCHAR separator = L'\\';
 
-// strnlen without the C runtime's static copy, which brings unwind tables along.
-size_t boundedLength(const char* text, size_t capacity)
+// wcsnlen without the C runtime's static copy, which brings unwind tables along.
+size_t boundedLength(const WCHAR* text, size_t capacity)
 {
     size_t length = 0;
     while (length < capacity && text[length])
@@ -20,7 +20,7 @@ size_t boundedLength(const char* text, size_t capacity)
     return length;
 }
 
-size_t componentLength(const char* chain)
+size_t componentLength(const WCHAR* chain)
 {
     size_t length = 0;
     while (chain[length] && chain[length] != separator)
@@ -30,15 +30,15 @@ size_t componentLength(const char* chain)
 
 // A file of the component's name also makes CreateDirectoryA report
 // ERROR_ALREADY_EXISTS, but nothing can be written below it.
-bool isFolder(const char* path)
+bool isFolder(const WCHAR* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 } // namespace
 
-bool createFolderChain(int& outLength, const char* chain, char* path, int& counter)
+bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& counter)
 {
     size_t pos = boundedLength(path, pathCapacity);
     outLength = 0;
@@ -51,7 +51,7 @@ bool createFolderChain(int& outLength, const char* chain, char* path, int& count
             return false;
         }
         path[pos++] = separator;
-        path[pos] = '\0';
+        path[pos] = L'\0';
     }
 
     // Read-only data rather than a copy built on the stack; the system only reads it.
@@ -64,18 +64,18 @@ bool createFolderChain(int& outLength, const char* chain, char* path, int& count
             return false;
         }
         if (length != 0) {
-            memcpy(path + pos, chain, length);
-            path[pos + length] = '\0';
-            if (CreateDirectoryA(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
+            memcpy(path + pos, chain, length * sizeof *path);
+            path[pos + length] = L'\0';
+            if (CreateDirectoryW(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
                 counter++;
             } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {
-                path[pos] = '\0';
+                path[pos] = L'\0';
                 outLength = int(pos);
                 return false;
             }
             path[pos + length] = separator;
             pos += length + 1;
-            path[pos] = '\0';
+            path[pos] = L'\0';
         }
         chain += length;
         if (*chain == separator)
@@ -85,14 +85,14 @@ bool createFolderChain(int& outLength, const char* chain, char* path, int& count
     return true;
 }
 
-void removeCreatedFolders(char* path, int end, int count)
+void removeCreatedFolders(WCHAR* path, int end, int count)
 {
     if (end > pathCapacity)
         return;
     int cut = end - 1;   // the backslash after the folder removed next
     while (count-- > 0 && cut > 0) {
-        path[cut] = '\0';
-        RemoveDirectoryA(path);
+        path[cut] = L'\0';
+        RemoveDirectoryW(path);
         do
             cut--;
         while (cut > 0 && path[cut] != separator);

@@ -1,6 +1,8 @@
 // Creating a destination's chain of new folders, and removing it again.
 #pragma once
 
+#include <windows.h>
+
 // Creates each folder of chain (components separated by single backslashes)
 // below the existing folder that path names, extending path as it goes. A
 // component that already exists as a folder counts as success; one that exists
@@ -9,9 +11,9 @@
 // and including the backslash after the last folder that now exists; path is
 // kept terminated at that length. False at the first component that cannot be
 // created, including one that would not fit in the path buffer.
-bool createFolderChain(int& outLength, const char* chain, char* path, int& counter);
+bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& counter);
 
 // Removes the count deepest folders of path[0, end), where path[end - 1] is the
 // backslash after the deepest one, deepest first. Each is removed only when
 // empty; results are ignored. path is cut in the process.
-void removeCreatedFolders(char* path, int end, int count);
+void removeCreatedFolders(WCHAR* path, int end, int count);

@@ -66,7 +66,7 @@ void deleteInstalledFile(const char* name, const char* suffix)
 {
     DestinationPath& pages = installSettings.pagesDestination;
     if (writeNameAt(pages.path, pages.existingLength, name, suffix))
-        DeleteFileA(pages.path);
+        DeleteFileW(pages.path);
 }
 
 // Deletes the files of a list's first count names. A file of a name the run
@@ -131,7 +131,7 @@ void rollBack(InstallProgress& progress)
     DestinationPath& icon = installSettings.iconDestination;
     DestinationPath& pages = installSettings.pagesDestination;
     if (progress.shortcutSaved && writeNameAt(icon.path, installSettings.desktopBaseLength, progress.linkName, noSuffix))
-        DeleteFileA(icon.path);
+        DeleteFileW(icon.path);
     removeCreatedFolders(icon.path, installSettings.desktopBaseLength, progress.iconFoldersCreated);
     // A skipped page's name recurs in the extra list, which deletes it if it got that far.
     deleteListFiles(mainPageNames, pageSuffix, firstMainResource, progress.mainNamesReached);

@@ -1,9 +1,8 @@
 // The one InstallSettings record and its built-in defaults.
 #include "settings.h"
 
-#include <string.h>
-
 #include "product.h"
+#include "target_path.h"
 
 namespace {
 
@@ -24,8 +23,8 @@ void initInstallSettings()
 {
     installSettings.specificBook = 1;   // the variant is on by default
     // pagesDestination.path stays empty: the wizard fills it in.
-    memcpy(installSettings.pagesDestination.newFolder, defaultPagesFolder, sizeof defaultPagesFolder);
-    memcpy(installSettings.iconDestination.path, fallbackDesktop, sizeof fallbackDesktop);
-    memcpy(installSettings.iconDestination.newFolder, defaultIconFolder, sizeof defaultIconFolder);
+    writeNameAt(installSettings.pagesDestination.newFolder, 0, defaultPagesFolder, "", chainCapacity);
+    writeNameAt(installSettings.iconDestination.path, 0, fallbackDesktop, "");
+    writeNameAt(installSettings.iconDestination.newFolder, 0, defaultIconFolder, "", chainCapacity);
     installSettings.desktopBaseLength = fallbackDesktopLength;
 }

@@ -1,5 +1,10 @@
 // The process-wide record of the user's choices. The wizard pages write it while
 // the user works; runInstall reads it and then reuses its buffers as working space.
+//
+// Paths and folder chains are UTF-16, so that a folder whose name the system's
+// ANSI code page cannot hold (a user profile in Cyrillic on a Western system,
+// say) is carried intact from the shell to the disk, the link and the
+// registry. Capacities count characters, as the system's MAX_PATH does.
 #pragma once
 
 #include <windows.h>
@@ -10,9 +15,9 @@ constexpr int chainCapacity = 80;   // characters in a folder-name chain, NUL in
 // A destination split into the part that exists on disk and the chain of
 // folders that the install will create below it.
 struct DestinationPath {
-    char path[pathCapacity];         // whole proposed path; during the install, the file-name buffer
+    WCHAR path[pathCapacity];        // whole proposed path; during the install, the file-name buffer
     int existingLength;              // leading characters of path that name an existing folder
-    char newFolder[chainCapacity];   // relative chain still to create, single backslashes, no ends
+    WCHAR newFolder[chainCapacity];  // relative chain still to create, single backslashes, no ends
 };
 
 struct InstallSettings {

@@ -12,27 +12,28 @@
 
 namespace {
 
+constexpr WCHAR linkDescription[] = L"" TOLM_PRODUCT_NAME;
+
 // Writes the link file next to the icon folder's path. Only S_OK counts as saved.
 bool saveLink(IPersistFile* file, const char* linkName)
 {
-    char* path = installSettings.iconDestination.path;
+    WCHAR* path = installSettings.iconDestination.path;
     if (!writeNameAt(path, installSettings.desktopBaseLength, linkName, ""))
         return false;
-    WCHAR widePath[pathCapacity];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, pathCapacity))
-        return false;
-    return file->Save(widePath, TRUE) == S_OK;
+    return file->Save(path, TRUE) == S_OK;
 }
 
+// The link object's wide interface: the target may be a path that the ANSI
+// code page cannot hold.
 bool buildAndSaveLink(const char* linkName)
 {
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link))))
         return false;
     // A link whose target or description were refused still saves; both results are ignored.
     link->SetPath(installSettings.pagesDestination.path);
-    link->SetDescription(productName);
+    link->SetDescription(linkDescription);
 
     bool saved = false;
     IPersistFile* file = nullptr;

@@ -2,28 +2,30 @@
 // so no caller can run past its end.
 #include "target_path.h"
 
-#include <string.h>
-
-#include "settings.h"
-
-bool writeNameAt(char* path, int position, const char* name, const char* suffix)
+static WCHAR* widenInto(WCHAR* out, const char* ascii)
 {
-    if (position < 0 || position >= pathCapacity)
+    while (*ascii)
+        *out++ = WCHAR(static_cast<unsigned char>(*ascii++));
+    return out;
+}
+
+bool writeNameAt(WCHAR* path, int position, const char* name, const char* suffix, int capacity)
+{
+    if (position < 0 || position >= capacity)
         return false;
-    const size_t nameLength = lstrlenA(name);
-    const size_t suffixLength = lstrlenA(suffix);
+    const int nameLength = lstrlenA(name);
+    const int suffixLength = lstrlenA(suffix);
     // Room for both parts and the terminator.
-    if (nameLength + suffixLength >= size_t(pathCapacity - position))
+    if (nameLength + suffixLength >= capacity - position)
         return false;
-    memcpy(path + position, name, nameLength);
-    memcpy(path + position + nameLength, suffix, suffixLength + 1);
+    *widenInto(widenInto(path + position, name), suffix) = L'\0';
     return true;
 }
 
-bool cutPathAt(char* path, int length)
+bool cutPathAt(WCHAR* path, int length)
 {
     if (length < 0 || length >= pathCapacity)
         return false;
-    path[length] = '\0';
+    path[length] = L'\0';
     return true;
 }

@@ -1,10 +1,16 @@
 // Composing file names into the fixed path buffers.
 #pragma once
 
+#include <windows.h>
+
+#include "settings.h"
+
 // Writes name, then suffix, terminated, at position in a path buffer of
-// pathCapacity characters. False, with the buffer unchanged, when position lies
-// outside the buffer or the result would not fit: such a target cannot be made.
-bool writeNameAt(char* path, int position, const char* name, const char* suffix);
+// capacity characters. Both are ASCII texts built into the program (the
+// book's file names, the uninstaller's and the link's), widened as they are
+// copied. False, with the buffer unchanged, when position lies outside the
+// buffer or the result would not fit: such a target cannot be made.
+bool writeNameAt(WCHAR* path, int position, const char* name, const char* suffix, int capacity = pathCapacity);
 
 // Cuts path to its first length characters. False when length lies outside the buffer.
-bool cutPathAt(char* path, int length);
+bool cutPathAt(WCHAR* path, int length);

@@ -83,7 +83,7 @@ int extractPayloadEntry(HRSRC resource)
     inflateState.inputCursor = base + dataOffset;
     inflateState.inputEnd = base + entrySize;
 
-    HANDLE file = CreateFileA(installSettings.pagesDestination.path, GENERIC_WRITE, 0, nullptr,
+    HANDLE file = CreateFileW(installSettings.pagesDestination.path, GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, targetFlags, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return resultBadEntry;

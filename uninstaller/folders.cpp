@@ -36,7 +36,7 @@ bool readProgramFilesFolder(char* out, int capacity)
         return false;
     DWORD type = 0;
     DWORD size = DWORD(capacity - 1);
-    LONG result = RegQueryValueExA(key, programFilesValueName, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+    LONG result = RegQueryValueExA(key, programFilesValueNameA, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS || type != REG_SZ || size == 0)
         return false;

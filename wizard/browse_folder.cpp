@@ -7,6 +7,9 @@
 // The typed text is staged in browseNewFolder and reaches the caller's
 // newFolder only once the chosen folder's path is known, so a failure after
 // OK leaves the destination exactly as it was.
+//
+// The dialog, its field and the paths are all wide: a chosen folder or a typed
+// name that the ANSI code page cannot hold arrives intact.
 #include "browse_folder.h"
 
 #include "compose_destination.h"
@@ -20,7 +23,7 @@ namespace {
 constexpr int newFolderFieldId = 100;
 constexpr char newFolderLabel[] = "New Folder:";
 constexpr char labelClassName[] = "Static";
-constexpr char fieldClassName[] = "EDIT";
+constexpr WCHAR fieldClassName[] = L"EDIT";
 constexpr int labelReadSize = 16;   // class names and label texts are compared in 16 characters
 
 // The field sits to the right of the label; its right edge keeps 5 pixels
@@ -37,11 +40,11 @@ constexpr DWORD fieldExStyle = WS_EX_CLIENTEDGE | WS_EX_TOPMOST;
 static_assert(pathCapacity == MAX_PATH, "the shell writes up to MAX_PATH characters into a path");
 
 // The field's text: its starting value, and its copy on OK (at most 79 characters).
-char browseNewFolder[chainCapacity];
+WCHAR browseNewFolder[chainCapacity];
 
-PathKind queryDiskPath(const char* path)
+PathKind queryDiskPath(const wchar_t* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::absent;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::folder : PathKind::other;
@@ -76,15 +79,15 @@ void addNewFolderField(HWND dialog, HWND label)
     const int width = (dialogRect.right - dialogRect.left) - 2 * labelLeft - fieldRightInset;
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
 
-    HWND field = CreateWindowExA(fieldExStyle, fieldClassName, "", fieldStyle, x, y, width, height,
+    HWND field = CreateWindowExW(fieldExStyle, fieldClassName, L"", fieldStyle, x, y, width, height,
                                  dialog, reinterpret_cast<HMENU>(newFolderFieldId), instance, nullptr);
     if (!field)
         return;
     const WPARAM font = static_cast<WPARAM>(SendMessageA(dialog, WM_GETFONT, 0, 0));
     if (font)
         SendMessageA(field, WM_SETFONT, font, FALSE);
-    SetWindowLongPtrA(field, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browseNewFolder));
-    SetWindowTextA(field, browseNewFolder);
+    SetWindowLongPtrW(field, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browseNewFolder));
+    SetWindowTextW(field, browseNewFolder);
 }
 
 // On OK (or Enter) the field's text reaches the buffer named by its user data
@@ -94,23 +97,24 @@ LRESULT CALLBACK browseDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 {
     if (message == WM_COMMAND && wParam == IDOK) {
         HWND field = GetDlgItem(dialog, newFolderFieldId);
-        char* target = field ? reinterpret_cast<char*>(GetWindowLongPtrA(field, GWLP_USERDATA)) : nullptr;
+        WCHAR* target = field ? reinterpret_cast<WCHAR*>(GetWindowLongPtrW(field, GWLP_USERDATA)) : nullptr;
         if (target)
-            GetWindowTextA(field, target, chainCapacity);
+            GetWindowTextW(field, target, chainCapacity);
     }
-    const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-    return CallWindowProcA(previous, dialog, message, wParam, lParam);
+    const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    return CallWindowProcW(previous, dialog, message, wParam, lParam);
 }
 
 void initializeBrowseDialog(HWND dialog, LPARAM startFolder)
 {
-    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, startFolder);
+    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, startFolder);
     SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 1, reinterpret_cast<LPARAM>(newFolderLabel));
     HWND label = findNewFolderLabel(dialog);
     if (label)
         addNewFolderField(dialog, label);
-    SetWindowLongPtrA(dialog, GWLP_USERDATA, GetWindowLongPtrA(dialog, GWLP_WNDPROC));
-    SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browseDialogProc));
+    // The dialog is a Unicode window: its own procedure is kept and called as such.
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, GetWindowLongPtrW(dialog, GWLP_WNDPROC));
+    SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browseDialogProc));
 }
 
 int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
@@ -121,18 +125,18 @@ int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
         // The selection made while initialising comes before the field exists.
         HWND field = GetDlgItem(dialog, newFolderFieldId);
         if (field)
-            SetWindowTextA(field, "");
+            SetWindowTextW(field, L"");
     }
     return 0;
 }
 
 // Runs the dialog rooted at root; frees the chosen item before it returns.
-int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const char* title, char* path,
-                    char* newFolder)
+int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const WCHAR* title, WCHAR* path,
+                    WCHAR* newFolder)
 {
-    lstrcpynA(browseNewFolder, newFolder, chainCapacity);
-    char displayName[MAX_PATH];
-    BROWSEINFOA info = {};
+    lstrcpynW(browseNewFolder, newFolder, chainCapacity);
+    WCHAR displayName[MAX_PATH];
+    BROWSEINFOW info = {};
     info.hwndOwner = installSettings.ownerWindow;
     info.pidlRoot = root;
     info.pszDisplayName = displayName;
@@ -140,15 +144,15 @@ int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const char* title, ch
     info.ulFlags = browseFlags;
     info.lpfn = browseCallback;
     info.lParam = reinterpret_cast<LPARAM>(path);
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
     if (!chosen)
         return 0;
 
     int result = 0;
-    char chosenPath[MAX_PATH];
-    if (SHGetPathFromIDListA(chosen, chosenPath) && chosenPath[0] != '\0') {
-        lstrcpynA(path, chosenPath, pathCapacity);
-        lstrcpynA(newFolder, browseNewFolder, chainCapacity);
+    WCHAR chosenPath[MAX_PATH];
+    if (SHGetPathFromIDListW(chosen, chosenPath) && chosenPath[0] != L'\0') {
+        lstrcpynW(path, chosenPath, pathCapacity);
+        lstrcpynW(newFolder, browseNewFolder, chainCapacity);
         result = composeDestination(path, pathCapacity, newFolder, chainCapacity, queryDiskPath,
                                     showInstallError);
     }
@@ -158,7 +162,7 @@ int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const char* title, ch
 
 } // namespace
 
-int browseForDestination(const char* title, char* path, char* newFolder, int rootFolder)
+int browseForDestination(const WCHAR* title, WCHAR* path, WCHAR* newFolder, int rootFolder)
 {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)))

@@ -11,4 +11,4 @@
 // Returns 0 when nothing was chosen (Cancel, or the dialog could not open);
 // path and newFolder are then untouched. Otherwise returns the new
 // existingLength, with path and newFolder rewritten as a valid split.
-int browseForDestination(const char* title, char* path, char* newFolder, int rootFolder);
+int browseForDestination(const WCHAR* title, WCHAR* path, WCHAR* newFolder, int rootFolder);

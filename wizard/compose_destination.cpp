@@ -17,32 +17,32 @@ const char fileNameConflictMessage[] = "New Folder name can't be the same as som
 
 namespace {
 
-constexpr char separator = '\\';
+constexpr wchar_t separator = L'\\';
 constexpr int driveRootLength = 3;   // "D:\"
 
 // Length of the text in a buffer of size characters; a text that fills the
 // buffer without a terminator is cut to size - 1 so that it has one.
-int terminatedLength(char* text, int size)
+int terminatedLength(wchar_t* text, int size)
 {
     for (int length = 0; length < size; length++) {
-        if (text[length] == '\0')
+        if (text[length] == L'\0')
             return length;
     }
-    text[size - 1] = '\0';
+    text[size - 1] = L'\0';
     return size - 1;
 }
 
-void removeFront(char* text, int count)
+void removeFront(wchar_t* text, int count)
 {
-    const char* from = text + count;
-    while ((*text++ = *from++) != '\0') {
+    const wchar_t* from = text + count;
+    while ((*text++ = *from++) != L'\0') {
     }
 }
 
-int componentLength(const char* chain)
+int componentLength(const wchar_t* chain)
 {
     int length = 0;
-    while (chain[length] != '\0' && chain[length] != separator)
+    while (chain[length] != L'\0' && chain[length] != separator)
         length++;
     return length;
 }
@@ -50,16 +50,16 @@ int componentLength(const char* chain)
 // A text that starts with a drive root ("D:\...") replaces the chosen folder
 // by that root. Any other colon drops everything up to and including it.
 // Returns the new length of path.
-int takeDrivePrefix(char* path, int pathSize, char* newFolder, int pathLength)
+int takeDrivePrefix(wchar_t* path, int pathSize, wchar_t* newFolder, int pathLength)
 {
     int colonIndex = 0;
-    while (newFolder[colonIndex] != ':') {
-        if (newFolder[colonIndex++] == '\0')
+    while (newFolder[colonIndex] != L':') {
+        if (newFolder[colonIndex++] == L'\0')
             return pathLength;
     }
     if (colonIndex == 1 && newFolder[2] == separator && driveRootLength < pathSize) {
-        std::memcpy(path, newFolder, driveRootLength);
-        path[driveRootLength] = '\0';
+        std::memcpy(path, newFolder, driveRootLength * sizeof *path);
+        path[driveRootLength] = L'\0';
         removeFront(newFolder, driveRootLength);
         return driveRootLength;
     }
@@ -70,7 +70,7 @@ int takeDrivePrefix(char* path, int pathSize, char* newFolder, int pathLength)
 // Writes the chain from its first component on into path at start and
 // normalises it in place: runs of backslashes become one, none remain at
 // either end. Components that would not fit in path are dropped from both.
-void appendNormalisedChain(char* path, int pathSize, int start, char* chain)
+void appendNormalisedChain(wchar_t* path, int pathSize, int start, wchar_t* chain)
 {
     int read = 0;
     int written = 0;
@@ -78,7 +78,7 @@ void appendNormalisedChain(char* path, int pathSize, int start, char* chain)
     for (;;) {
         while (chain[read] == separator)
             ++read;
-        if (chain[read] == '\0')
+        if (chain[read] == L'\0')
             break;
         const int length = componentLength(chain + read);
         const int sep = written > 0 ? 1 : 0;
@@ -89,20 +89,20 @@ void appendNormalisedChain(char* path, int pathSize, int start, char* chain)
             chain[written++] = separator;
             path[end++] = separator;
         }
-        std::memcpy(path + end, chain + read, length);
+        std::memcpy(path + end, chain + read, length * sizeof *path);
         for (int i = 0; i < length; i++)   // towards the start: written <= read
             chain[written + i] = chain[read + i];
         written += length;
         end += length;
         read += length;
     }
-    chain[written] = '\0';
-    path[end] = '\0';
+    chain[written] = L'\0';
+    path[end] = L'\0';
 }
 
 } // namespace
 
-int composeDestination(char* path, int pathSize, char* newFolder, int chainSize,
+int composeDestination(wchar_t* path, int pathSize, wchar_t* newFolder, int chainSize,
                        PathQuery queryPath, ErrorDisplay showError)
 {
     int existing = terminatedLength(path, pathSize);
@@ -112,21 +112,21 @@ int composeDestination(char* path, int pathSize, char* newFolder, int chainSize,
     for (;;) {
         while (newFolder[0] == separator)
             removeFront(newFolder, 1);
-        if (newFolder[0] == '\0')
+        if (newFolder[0] == L'\0')
             return existing;
 
         const int sep = (existing != 0 && path[existing - 1] != separator) ? 1 : 0;
         const int length = componentLength(newFolder);
         if (existing + sep + length >= pathSize) {
             // Not even this component fits: keep what exists, create nothing.
-            path[existing] = '\0';
-            newFolder[0] = '\0';
+            path[existing] = L'\0';
+            newFolder[0] = L'\0';
             return existing;
         }
         if (sep)
             path[existing] = separator;
-        std::memcpy(path + existing + sep, newFolder, length);
-        path[existing + sep + length] = '\0';
+        std::memcpy(path + existing + sep, newFolder, length * sizeof *path);
+        path[existing + sep + length] = L'\0';
 
         switch (queryPath(path)) {
         case PathKind::folder:
@@ -137,8 +137,8 @@ int composeDestination(char* path, int pathSize, char* newFolder, int chainSize,
             appendNormalisedChain(path, pathSize, existing + sep, newFolder);
             return existing;
         case PathKind::other:
-            path[existing] = '\0';
-            newFolder[0] = '\0';
+            path[existing] = L'\0';
+            newFolder[0] = L'\0';
             showError(fileNameConflictMessage);
             return existing;
         }

@@ -3,6 +3,7 @@
 // and the chain still to be created. It touches no window and no file itself:
 // the caller passes the existence query and the error display, so the same
 // code runs against the real disk and against a test's fake file system.
+// Paths are wide text (UTF-16 on Windows), and sizes count characters.
 #pragma once
 
 // What a path names on disk.
@@ -12,7 +13,7 @@ enum class PathKind {
     other,    // an ordinary file or anything else that is not a folder
 };
 
-using PathQuery = PathKind (*)(const char* path);
+using PathQuery = PathKind (*)(const wchar_t* path);
 using ErrorDisplay = void (*)(const char* message);
 
 // Shown through the ErrorDisplay when a typed folder name is taken by a file.
@@ -26,5 +27,5 @@ extern const char fileNameConflictMessage[];
 // with single backslashes and none at either end.
 // Neither buffer is ever overrun. A chain that would not fit in path keeps
 // only its leading whole components that do; the split stays valid.
-int composeDestination(char* path, int pathSize, char* newFolder, int chainSize,
+int composeDestination(wchar_t* path, int pathSize, wchar_t* newFolder, int chainSize,
                        PathQuery queryPath, ErrorDisplay showError);

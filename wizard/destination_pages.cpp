@@ -5,7 +5,8 @@
 // itself, with an ellipsis in the middle when it is too wide.
 //
 // The display controls never store a text: they paint straight from the
-// destination buffers, so every repaint shows the current choice.
+// destination buffers, so every repaint shows the current choice, with its
+// real names whatever the ANSI code page can hold.
 #include "pages.h"
 
 #include "browse_folder.h"
@@ -19,41 +20,41 @@
 
 namespace {
 
-constexpr char pagesBrowseTitle[] = "Choose where to install help files. (ie, C:)";
-constexpr char iconBrowseTitle[] = "Choose where to create Desktop icons.";
+constexpr WCHAR pagesBrowseTitle[] = L"Choose where to install help files. (ie, C:)";
+constexpr WCHAR iconBrowseTitle[] = L"Choose where to create Desktop icons.";
 // Used when the Program Files directory cannot be read (or would not fit).
-constexpr char fallbackProgramFiles[] = "C:\\";
-constexpr char separator = '\\';
+constexpr WCHAR fallbackProgramFiles[] = L"C:\\";
+constexpr WCHAR separator = L'\\';
 
 // The static class's own procedure, to which both display subclasses forward.
 WNDPROC savedStaticProc;
 
-using DisplayText = const char* (*)(int* capacity);
+using DisplayText = const WCHAR* (*)(int* capacity);
 
 // Length of a text inside a buffer of capacity characters, stopping at the end
 // of the buffer if no terminator comes first.
-int boundedLength(const char* text, int capacity)
+int boundedLength(const WCHAR* text, int capacity)
 {
     int length = 0;
-    while (length < capacity && text[length] != '\0')
+    while (length < capacity && text[length] != L'\0')
         ++length;
     return length;
 }
 
-bool isExistingFolder(const char* path)
+bool isExistingFolder(const WCHAR* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool endsInSeparator(const char* text, int length)
+bool endsInSeparator(const WCHAR* text, int length)
 {
     return length > 0 && text[length - 1] == separator;
 }
 
 // ---- display controls -------------------------------------------------------
 
-const char* pagesDisplayText(int* capacity)
+const WCHAR* pagesDisplayText(int* capacity)
 {
     *capacity = pathCapacity;
     return installSettings.pagesDestination.path;
@@ -61,9 +62,9 @@ const char* pagesDisplayText(int* capacity)
 
 // Only the part below the desktop directory. A path shorter than that prefix
 // (the desktop itself, or a typed drive path) shows nothing.
-const char* iconDisplayText(int* capacity)
+const WCHAR* iconDisplayText(int* capacity)
 {
-    const char* path = installSettings.iconDestination.path;
+    const WCHAR* path = installSettings.iconDestination.path;
     const int base = installSettings.desktopBaseLength;
     if (base < 0 || base >= pathCapacity || boundedLength(path, pathCapacity) < base) {
         *capacity = 0;
@@ -75,7 +76,7 @@ const char* iconDisplayText(int* capacity)
 
 // Drawn without DT_SINGLELINE or DT_MODIFYSTRING: the text starts at the top
 // left, and the destination buffer is never changed by the ellipsis.
-void paintPathText(HWND control, const char* text, int capacity)
+void paintPathText(HWND control, const WCHAR* text, int capacity)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(control, &paint);
@@ -84,7 +85,7 @@ void paintPathText(HWND control, const char* text, int capacity)
         GetClientRect(control, &client);
         SetBkMode(dc, TRANSPARENT);
         FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1));
-        DrawTextExA(dc, const_cast<char*>(text), boundedLength(text, capacity), &client,
+        DrawTextExW(dc, const_cast<WCHAR*>(text), boundedLength(text, capacity), &client,
                     DT_PATH_ELLIPSIS, nullptr);
     }
     EndPaint(control, &paint);
@@ -103,7 +104,7 @@ LRESULT handlePathMessage(HWND control, UINT message, WPARAM wParam, LPARAM lPar
     }
     case WM_PAINT: {
         int capacity = 0;
-        const char* text = displayText(&capacity);
+        const WCHAR* text = displayText(&capacity);
         paintPathText(control, text, capacity);
         return 1;
     }
@@ -137,9 +138,9 @@ void refreshDisplay(HWND page, int displayId, DisplayText displayText)
     if (!GetDlgItem(page, displayId))
         return;
     int capacity = 0;
-    const char* text = displayText(&capacity);
+    const WCHAR* text = displayText(&capacity);
     // The subclass ignores the text; it only has to be a terminated string here.
-    SetDlgItemTextA(page, displayId, boundedLength(text, capacity) < capacity ? text : "");
+    SetDlgItemTextW(page, displayId, boundedLength(text, capacity) < capacity ? text : L"");
 }
 
 // ---- defaults ---------------------------------------------------------------
@@ -148,23 +149,24 @@ void refreshDisplay(HWND page, int displayId, DisplayText displayText)
 // Returns its length, or -1 when the key does not open with full access, the
 // value is missing, longer than the buffer, or stored without a terminator
 // that fits.
-int readProgramFilesDir(char* buffer)
+int readProgramFilesDir(WCHAR* buffer)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, programFilesKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return -1;
     DWORD type = REG_SZ;
-    DWORD size = pathCapacity;
-    const LONG status = RegQueryValueExA(key, programFilesValueName, nullptr, &type,
+    DWORD size = pathCapacity * sizeof(WCHAR);   // bytes
+    const LONG status = RegQueryValueExW(key, programFilesValueName, nullptr, &type,
                                          reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return -1;
-    if (size < static_cast<DWORD>(pathCapacity))
-        buffer[size] = '\0';
-    else if (buffer[pathCapacity - 1] != '\0')
+    const DWORD characters = size / sizeof(WCHAR);
+    if (characters < static_cast<DWORD>(pathCapacity))
+        buffer[characters] = L'\0';
+    else if (buffer[pathCapacity - 1] != L'\0')
         return -1;
-    return lstrlenA(buffer);
+    return lstrlenW(buffer);
 }
 
 // The default below the Program Files directory. existingLength stops before
@@ -174,31 +176,31 @@ void initPagesDestination()
 {
     DestinationPath& destination = installSettings.pagesDestination;
     const int chainLength = boundedLength(destination.newFolder, chainCapacity - 1);
-    destination.newFolder[chainLength] = '\0';
+    destination.newFolder[chainLength] = L'\0';
 
-    char base[pathCapacity];
+    WCHAR base[pathCapacity];
     int baseLength = readProgramFilesDir(base);
     int sep = endsInSeparator(base, baseLength) ? 0 : 1;
     if (baseLength <= 0 || baseLength + sep + chainLength >= pathCapacity) {
-        lstrcpyA(base, fallbackProgramFiles);
-        baseLength = lstrlenA(base);
+        lstrcpyW(base, fallbackProgramFiles);
+        baseLength = lstrlenW(base);
         sep = 0;
     }
-    lstrcpyA(destination.path, base);
+    lstrcpyW(destination.path, base);
     if (sep)
         destination.path[baseLength] = separator;
-    lstrcpyA(destination.path + baseLength + sep, destination.newFolder);
+    lstrcpyW(destination.path + baseLength + sep, destination.newFolder);
     destination.existingLength = baseLength;
 
     if (isExistingFolder(destination.path)) {
-        destination.existingLength = lstrlenA(destination.path);
-        destination.newFolder[0] = '\0';
+        destination.existingLength = lstrlenW(destination.path);
+        destination.newFolder[0] = L'\0';
     }
 }
 
 // Reads the desktop directory into buffer (MAX_PATH characters); returns its
 // length, or -1 when the shell cannot name it.
-int readDesktopDirectory(HWND page, char* buffer)
+int readDesktopDirectory(HWND page, WCHAR* buffer)
 {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)))
@@ -206,8 +208,8 @@ int readDesktopDirectory(HWND page, char* buffer)
     int length = -1;
     LPITEMIDLIST item = nullptr;
     if (SHGetSpecialFolderLocation(page, CSIDL_DESKTOPDIRECTORY, &item) == S_OK) {
-        if (SHGetPathFromIDListA(item, buffer))
-            length = lstrlenA(buffer);
+        if (SHGetPathFromIDListW(item, buffer))
+            length = lstrlenW(buffer);
         allocator->Free(item);
     }
     allocator->Release();
@@ -222,13 +224,13 @@ void initIconDestination(HWND page)
 {
     DestinationPath& destination = installSettings.iconDestination;
     const int chainLength = boundedLength(destination.newFolder, chainCapacity - 1);
-    destination.newFolder[chainLength] = '\0';
+    destination.newFolder[chainLength] = L'\0';
 
-    char desktop[MAX_PATH];
+    WCHAR desktop[MAX_PATH];
     const int desktopLength = readDesktopDirectory(page, desktop);
     const int sep = endsInSeparator(desktop, desktopLength) ? 0 : 1;
     if (desktopLength > 0 && desktopLength + sep + chainLength < pathCapacity) {
-        lstrcpyA(destination.path, desktop);
+        lstrcpyW(destination.path, desktop);
         if (sep)
             destination.path[desktopLength] = separator;
         installSettings.desktopBaseLength = desktopLength + sep;
@@ -236,11 +238,11 @@ void initIconDestination(HWND page)
     // Both the built-in prefix and an accepted desktop leave room for the chain.
     const int existing = installSettings.desktopBaseLength;
     destination.existingLength = existing;
-    lstrcpyA(destination.path + existing, destination.newFolder);
+    lstrcpyW(destination.path + existing, destination.newFolder);
 
     if (isExistingFolder(destination.path)) {
         destination.existingLength += chainLength;
-        destination.newFolder[0] = '\0';
+        destination.newFolder[0] = L'\0';
     }
 }
 
@@ -248,21 +250,21 @@ void initIconDestination(HWND page)
 
 // Cuts path to its existing part, so that the browser starts there, and
 // returns the character that stood at the cut.
-char cutToExistingPart(DestinationPath& destination)
+WCHAR cutToExistingPart(DestinationPath& destination)
 {
     int cut = destination.existingLength;
     if (cut < 0 || cut >= pathCapacity)
         cut = boundedLength(destination.path, pathCapacity - 1);
     destination.existingLength = cut;
-    const char remembered = destination.path[cut];
-    destination.path[cut] = '\0';
+    const WCHAR remembered = destination.path[cut];
+    destination.path[cut] = L'\0';
     return remembered;
 }
 
 void browsePagesDestination()
 {
     DestinationPath& destination = installSettings.pagesDestination;
-    const char remembered = cutToExistingPart(destination);
+    const WCHAR remembered = cutToExistingPart(destination);
     const int result = browseForDestination(pagesBrowseTitle, destination.path,
                                             destination.newFolder, CSIDL_DRIVES);
     if (result != 0)
@@ -274,7 +276,7 @@ void browsePagesDestination()
 void browseIconDestination()
 {
     DestinationPath& destination = installSettings.iconDestination;
-    const char remembered = cutToExistingPart(destination);
+    const WCHAR remembered = cutToExistingPart(destination);
     const int result = browseForDestination(iconBrowseTitle, destination.path,
                                             destination.newFolder, CSIDL_DESKTOPDIRECTORY);
     if (result == 0) {
@@ -283,8 +285,8 @@ void browseIconDestination()
     }
     const int base = installSettings.desktopBaseLength;
     // Shorter than the desktop prefix (the desktop itself): the display shows nothing.
-    if (destination.newFolder[0] == '\0' && result < base && base < pathCapacity)
-        destination.path[base] = '\0';
+    if (destination.newFolder[0] == L'\0' && result < base && base < pathCapacity)
+        destination.path[base] = L'\0';
     destination.existingLength = result;
 }
 

@@ -49,14 +49,9 @@ void initWizardPage(PageDescriptor& page, WORD templateId, const char* title, DL
 
 int runWizard()
 {
-    // The caption borrows the pages path buffer, which holds nothing until the
-    // pages page writes its default there. The frame copies its caption and
-    // every title when it starts, so the buffer may change under it afterwards.
-    char* caption = installSettings.pagesDestination.path;
-    lstrcpynA(caption, wizardCaption, pathCapacity);
-
+    // The frame copies its caption and every title when it starts.
     PageDescriptor pages[pageCount];
-    initWizardPage(pages[0], IDD_WELCOME, caption, welcomePageProc);
+    initWizardPage(pages[0], IDD_WELCOME, wizardCaption, welcomePageProc);
     initWizardPage(pages[1], IDD_ICON_FOLDER, iconPageTitle, iconPageProc);
     initWizardPage(pages[2], IDD_PAGES_FOLDER, pagesPageTitle, pagesPageProc);
     initWizardPage(pages[3], IDD_OPTIONS, optionsPageTitle, optionsPageProc);
@@ -66,7 +61,7 @@ int runWizard()
     header.dwSize = headerSize;
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_WIZARD | PSH_NOAPPLYNOW;
     header.hwndParent = nullptr;
-    header.pszCaption = caption;
+    header.pszCaption = wizardCaption;
     header.nPages = pageCount;
     header.nStartPage = 0;
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);

@@ -1,14 +1,16 @@
 // composeDestination against a fake file system, built natively under the
 // sanitizers so that any write past the exact-size buffers fails the run.
+// Cases are written in UTF-8 and composed as wide text; lengths count characters.
 #include "compose_destination.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "wide_text.h"
 
 namespace {
 
@@ -20,10 +22,11 @@ const std::string programFiles = "C:\\Program Files";
 const std::string long250 = "C:\\" + std::string(247, 'L');
 const std::string long257 = "C:\\" + std::string(254, 'M');
 const std::string long258 = "C:\\" + std::string(255, 'N');
+const std::string greekFolder = "C:\\Παύλος";   // 9 characters
 
 const std::set<std::string> fakeFolders = {
     programFiles, programFiles + "\\A", programFiles + "\\A\\B", "D:\\x",
-    long250, long250 + "\\sub", long257, long258,
+    long250, long250 + "\\sub", long257, long258, greekFolder, greekFolder + "\\Έγγραφα",
 };
 const std::set<std::string> fakeFiles = {programFiles + "\\F", programFiles + "\\A\\B\\G"};
 
@@ -35,8 +38,9 @@ bool isDriveRoot(const std::string& path)
     return path.size() == 3 && path[1] == ':' && path[2] == '\\';
 }
 
-PathKind queryFakePath(const char* path)
+PathKind queryFakePath(const wchar_t* widePath)
 {
+    const std::string path = narrow(widePath);
     queriedPaths.push_back(path);
     if (fakeFolders.count(path) || isDriveRoot(path))
         return PathKind::folder;
@@ -50,16 +54,23 @@ void recordError(const char* message)
 
 struct Composed {
     int existingLength;
-    std::string path;
-    std::string newFolder;
+    std::wstring path;
+    std::wstring newFolder;
 };
+
+// Copies text into a buffer of size characters, cut to fit and terminated.
+void fill(wchar_t* buffer, int size, const std::string& utf8)
+{
+    const std::wstring text = widen(utf8).substr(0, size - 1);
+    std::wmemcpy(buffer, text.c_str(), text.size() + 1);
+}
 
 Composed compose(const std::string& chosen, const std::string& typed)
 {
-    char path[pathSize];
-    char newFolder[chainSize];
-    std::snprintf(path, sizeof path, "%s", chosen.c_str());
-    std::snprintf(newFolder, sizeof newFolder, "%s", typed.c_str());
+    wchar_t path[pathSize];
+    wchar_t newFolder[chainSize];
+    fill(path, pathSize, chosen);
+    fill(newFolder, chainSize, typed);
     queriedPaths.clear();
     shownErrors.clear();
     const int existing = composeDestination(path, pathSize, newFolder, chainSize, queryFakePath,
@@ -75,17 +86,17 @@ void expectValidSplit(const Composed& result)
     ASSERT_GE(result.existingLength, 0);
     ASSERT_LE(static_cast<size_t>(result.existingLength), result.path.size());
     ASSERT_LT(result.path.size(), static_cast<size_t>(pathSize));
-    const std::string existing = result.path.substr(0, result.existingLength);
+    const std::string existing = narrow(result.path.substr(0, result.existingLength));
     if (!existing.empty())
         EXPECT_TRUE(fakeFolders.count(existing) || isDriveRoot(existing)) << existing;
-    std::string rest = result.path.substr(result.existingLength);
-    if (!rest.empty() && rest[0] == '\\' && !existing.empty() && existing.back() != '\\')
+    std::wstring rest = result.path.substr(result.existingLength);
+    if (!rest.empty() && rest[0] == L'\\' && !existing.empty() && existing.back() != '\\')
         rest.erase(0, 1);
     EXPECT_EQ(rest, result.newFolder);
     if (!result.newFolder.empty()) {
-        EXPECT_NE(result.newFolder.front(), '\\');
-        EXPECT_NE(result.newFolder.back(), '\\');
-        EXPECT_EQ(result.newFolder.find("\\\\"), std::string::npos);
+        EXPECT_NE(result.newFolder.front(), L'\\');
+        EXPECT_NE(result.newFolder.back(), L'\\');
+        EXPECT_EQ(result.newFolder.find(L"\\\\"), std::wstring::npos);
     }
 }
 
@@ -135,6 +146,11 @@ const CompositionCase compositionCases[] = {
     {"no room for one more component", long258, "x", 258, long258, "", false},
     {"existing folder fits, the next one does not", long250, "sub\\toolong", 254, long250 + "\\sub",
      "", false},
+    // Names that no ANSI code page holds: lengths count characters, not bytes.
+    {"typed names outside the ANSI code page", programFiles, "Łódź\\東京", 16,
+     programFiles + "\\Łódź\\東京", "Łódź\\東京", false},
+    {"chosen folder outside the ANSI code page", greekFolder, "Έγγραφα\\νέος", 17,
+     greekFolder + "\\Έγγραφα\\νέος", "νέος", false},
 };
 
 TEST(ComposeDestination, composesEveryCaseIntoAValidSplit)
@@ -143,8 +159,8 @@ TEST(ComposeDestination, composesEveryCaseIntoAValidSplit)
         SCOPED_TRACE(c.label);
         const Composed result = compose(c.chosen, c.typed);
         EXPECT_EQ(result.existingLength, c.existingLength);
-        EXPECT_EQ(result.path, c.path);
-        EXPECT_EQ(result.newFolder, c.newFolder);
+        EXPECT_EQ(narrow(result.path), c.path);
+        EXPECT_EQ(narrow(result.newFolder), c.newFolder);
         if (c.conflictShown) {
             ASSERT_EQ(shownErrors.size(), 1u);
             EXPECT_STREQ(shownErrors[0].c_str(), fileNameConflictMessage);
@@ -165,15 +181,15 @@ TEST(ComposeDestination, walksDownOnlyWhileFoldersExist)
 
 TEST(ComposeDestination, leavesAnUnterminatedChainBufferTerminated)
 {
-    char path[pathSize];
-    char newFolder[chainSize];
-    std::snprintf(path, sizeof path, "%s", programFiles.c_str());
-    std::memset(newFolder, 'q', sizeof newFolder);
+    wchar_t path[pathSize];
+    wchar_t newFolder[chainSize];
+    fill(path, pathSize, programFiles);
+    std::wmemset(newFolder, L'q', chainSize);
     const int existing = composeDestination(path, pathSize, newFolder, chainSize, queryFakePath,
                                             recordError);
     EXPECT_EQ(existing, 16);
-    EXPECT_EQ(std::string(newFolder), std::string(chainSize - 1, 'q'));
-    EXPECT_EQ(std::string(path), programFiles + "\\" + std::string(chainSize - 1, 'q'));
+    EXPECT_EQ(std::wstring(newFolder), std::wstring(chainSize - 1, L'q'));
+    EXPECT_EQ(narrow(path), programFiles + "\\" + std::string(chainSize - 1, 'q'));
 }
 
 TEST(ComposeDestination, neverWritesPastSmallBuffers)
@@ -194,15 +210,17 @@ TEST(ComposeDestination, neverWritesPastSmallBuffers)
     };
     for (const SmallCase& c : cases) {
         SCOPED_TRACE(c.typed);
-        std::vector<char> path(c.pathSize);
-        std::vector<char> newFolder(std::strlen(c.typed) + 1);
-        std::memcpy(path.data(), c.chosen, std::strlen(c.chosen) + 1);
-        std::memcpy(newFolder.data(), c.typed, newFolder.size());
+        const std::wstring chosen = widen(c.chosen);
+        const std::wstring typed = widen(c.typed);
+        std::vector<wchar_t> path(c.pathSize);
+        std::vector<wchar_t> newFolder(typed.begin(), typed.end());
+        newFolder.push_back(L'\0');
+        std::wmemcpy(path.data(), chosen.c_str(), chosen.size() + 1);
         const int existing = composeDestination(path.data(), c.pathSize, newFolder.data(),
                                                 static_cast<int>(newFolder.size()), queryFakePath,
                                                 recordError);
         EXPECT_EQ(existing, c.existingLength);
-        EXPECT_STREQ(path.data(), c.path);
+        EXPECT_EQ(narrow(path.data()), c.path);
     }
 }
 

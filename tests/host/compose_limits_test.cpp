@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "wide_text.h"
 
 namespace {
 
@@ -25,9 +27,9 @@ const std::string chosenRoot = "C:\\";
 std::string chosenFolder;
 int errorsShown = 0;
 
-PathKind queryFakePath(const char* path)
+PathKind queryFakePath(const wchar_t* path)
 {
-    const std::string text = path;
+    const std::string text = narrow(path);
     if (chosenFolder.compare(0, text.size(), text) == 0 &&
         (text.size() == chosenFolder.size() || chosenFolder[text.size()] == '\\'))
         return PathKind::folder;
@@ -120,13 +122,14 @@ const ChainShape chainShapes[] = {
 
 // Copies text into an exact-size heap buffer as a fixed-size field would hold
 // it: cut to fit, and without a terminator when it fills the buffer exactly.
-std::unique_ptr<char[]> fixedBuffer(const std::string& text, int size)
+std::unique_ptr<wchar_t[]> fixedBuffer(const std::string& ascii, int size)
 {
-    std::unique_ptr<char[]> buffer(new char[size]);
+    const std::wstring text = widen(ascii);
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
     const size_t copied = text.size() < size_t(size) ? text.size() : size_t(size);
-    std::memcpy(buffer.get(), text.data(), copied);
+    std::wmemcpy(buffer.get(), text.data(), copied);
     if (copied < size_t(size))
-        buffer[copied] = '\0';
+        buffer[copied] = L'\0';
     return buffer;
 }
 
@@ -138,19 +141,18 @@ bool isDriveRoot(const std::string& path)
 // The split must be usable as it stands: a terminated path within its buffer,
 // an existing part the fake disk confirms, and a normalised chain that is
 // exactly the rest of the path.
-void expectUsableSplit(const char* path, const char* newFolder, int existing)
+void expectUsableSplit(const wchar_t* path, const wchar_t* newFolder, int existing)
 {
-    const void* pathEnd = std::memchr(path, '\0', pathSize);
-    ASSERT_NE(pathEnd, nullptr) << "path left unterminated";
-    ASSERT_NE(std::memchr(newFolder, '\0', chainSize), nullptr) << "chain left unterminated";
-    const std::string whole = path;
-    const std::string chain = newFolder;
+    ASSERT_NE(std::wmemchr(path, L'\0', pathSize), nullptr) << "path left unterminated";
+    ASSERT_NE(std::wmemchr(newFolder, L'\0', chainSize), nullptr) << "chain left unterminated";
+    const std::string whole = narrow(path);
+    const std::string chain = narrow(newFolder);
     ASSERT_GE(existing, 0);
     ASSERT_LE(size_t(existing), whole.size());
 
     const std::string existingPart = whole.substr(0, existing);
     if (!existingPart.empty() && !isDriveRoot(existingPart))
-        EXPECT_EQ(queryFakePath(existingPart.c_str()), PathKind::folder) << existingPart;
+        EXPECT_EQ(queryFakePath(widen(existingPart).c_str()), PathKind::folder) << existingPart;
 
     std::string rest = whole.substr(existing);
     if (!rest.empty() && rest[0] == '\\' && existing > 0 && whole[existing - 1] != '\\')
@@ -163,7 +165,7 @@ void expectUsableSplit(const char* path, const char* newFolder, int existing)
         // The first component of the chain is one the disk does not have.
         const std::string first = existingPart + (existingPart.back() == '\\' ? "" : "\\") +
                                   chain.substr(0, chain.find('\\'));
-        EXPECT_EQ(queryFakePath(first.c_str()), PathKind::absent) << first;
+        EXPECT_EQ(queryFakePath(widen(first).c_str()), PathKind::absent) << first;
     }
 }
 
@@ -202,12 +204,12 @@ TEST(ComposeLimits, aChainThatFitsIsKeptWhole)
         chosenFolder = folderOfLength(259 - 1 - chainLength);
         auto path = fixedBuffer(chosenFolder, pathSize);
         auto newFolder = fixedBuffer(shortComponents(chainLength), chainSize);
-        const std::string typed = newFolder.get();
+        const std::string typed = narrow(newFolder.get());
         const int existing = composeDestination(path.get(), pathSize, newFolder.get(), chainSize,
                                                 queryFakePath, countError);
         EXPECT_EQ(existing, int(chosenFolder.size()));
-        EXPECT_EQ(std::string(path.get()), chosenFolder + "\\" + typed);
-        EXPECT_EQ(std::string(newFolder.get()), typed);
+        EXPECT_EQ(narrow(path.get()), chosenFolder + "\\" + typed);
+        EXPECT_EQ(narrow(newFolder.get()), typed);
     }
 }
 

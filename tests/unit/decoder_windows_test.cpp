@@ -51,7 +51,7 @@ std::string wordText(size_t n)
 
 int extractTo(int number, const std::string& target)
 {
-    strcpy(installSettings.pagesDestination.path, target.c_str());
+    copyPath(installSettings.pagesDestination.path, pathCapacity, target);
     HRSRC entry = FindResourceA(nullptr, MAKEINTRESOURCEA(number), MAKEINTRESOURCEA(number));
     EXPECT_NE(entry, nullptr);
     return entry ? extractPayloadEntry(entry) : -1;

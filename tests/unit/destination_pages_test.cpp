@@ -1,7 +1,8 @@
 // The destination pages' defaults, with the real registry, shell and disk:
 // each case writes "ProgramFilesDir" (or the desktop folder) and the folders
 // below it, then creates the page in a real dialog so that its WM_INITDIALOG
-// runs, and reads the destination the page proposed.
+// runs, and reads the destination the page proposed. Paths are UTF-8 here;
+// some cases name folders that no ANSI code page holds.
 #include "install_fixture.h"
 #include "pages.h"
 #include "product.h"
@@ -19,6 +20,7 @@ namespace {
 
 const std::string testRoot = "C:\\tolmdest";
 const std::string programFiles = testRoot + "\\pf";
+const std::string cyrillicProgramFiles = testRoot + "\\Программы";   // 21 characters
 
 // The record as the program starts with it; every case begins from it.
 const InstallSettings startingSettings = (initInstallSettings(), installSettings);
@@ -61,7 +63,7 @@ enum class Entry { none, folder, file };
 void makeEntry(const std::string& path, Entry entry)
 {
     if (entry == Entry::folder)
-        ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
+        ASSERT_TRUE(CreateDirectoryW(wideText(path).c_str(), nullptr)) << path;
     else if (entry == Entry::file) {
         writeFile(path, "");
         ASSERT_TRUE(fileExists(path)) << path;
@@ -75,7 +77,7 @@ enum class Stored { text, rawBytes, missing };
 struct PagesCase {
     const char* label;
     Stored stored;
-    std::string value;      // for rawBytes: exactly the bytes stored, no terminator added
+    std::string value;      // for rawBytes: exactly the characters stored, no terminator added
     Entry corvalin;         // what stands at <value>\Corvalin
     std::string path;
     int existingLength;
@@ -90,19 +92,20 @@ protected:
                   ERROR_SUCCESS);
         original.resize(MAX_PATH * 2);
         DWORD size = static_cast<DWORD>(original.size());
-        hadValue = RegQueryValueExA(key, programFilesValueName, nullptr, &originalType,
+        hadValue = RegQueryValueExW(key, programFilesValueName, nullptr, &originalType,
                                     reinterpret_cast<BYTE*>(&original[0]), &size) == ERROR_SUCCESS;
         original.resize(size);
         removeTree(testRoot);
-        ASSERT_TRUE(CreateDirectoryA(testRoot.c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryA(programFiles.c_str(), nullptr));
+        makeFolder(testRoot);
+        makeFolder(programFiles);
+        makeFolder(cyrillicProgramFiles);
         removeTree("C:\\Corvalin");
     }
 
     void TearDown() override
     {
         if (hadValue)
-            RegSetValueExA(key, programFilesValueName, 0, originalType,
+            RegSetValueExW(key, programFilesValueName, 0, originalType,
                            reinterpret_cast<const BYTE*>(original.data()),
                            static_cast<DWORD>(original.size()));
         RegCloseKey(key);
@@ -113,12 +116,13 @@ protected:
     void store(Stored stored, const std::string& value)
     {
         if (stored == Stored::missing) {
-            RegDeleteValueA(key, programFilesValueName);
+            RegDeleteValueW(key, programFilesValueName);
             return;
         }
-        const DWORD size = static_cast<DWORD>(value.size() + (stored == Stored::text ? 1 : 0));
-        ASSERT_EQ(RegSetValueExA(key, programFilesValueName, 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(value.c_str()), size),
+        const std::wstring text = wideText(value);
+        const DWORD size = static_cast<DWORD>((text.size() + (stored == Stored::text ? 1 : 0)) * sizeof(WCHAR));
+        ASSERT_EQ(RegSetValueExW(key, programFilesValueName, 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(text.c_str()), size),
                   ERROR_SUCCESS);
     }
 
@@ -133,6 +137,8 @@ const std::string longDirectory = "C:\\" + std::string(252, 'p');   // 255 chara
 
 const PagesCase pagesCases[] = {
     {"normal directory", Stored::text, programFiles, Entry::none, programFiles + corvalin, 14, "Corvalin"},
+    {"directory named outside the ANSI code page", Stored::text, cyrillicProgramFiles, Entry::none,
+     cyrillicProgramFiles + corvalin, 21, "Corvalin"},
     {"default folder present", Stored::text, programFiles, Entry::folder, programFiles + corvalin, 23, ""},
     {"default folder name taken by a file", Stored::text, programFiles, Entry::file,
      programFiles + corvalin, 14, "Corvalin"},
@@ -144,7 +150,7 @@ const PagesCase pagesCases[] = {
     {"empty value", Stored::text, "", Entry::none, "C:" + corvalin, 3, "Corvalin"},
     {"value longer than the buffer", Stored::text, "C:\\" + std::string(300, 'x'), Entry::none,
      "C:" + corvalin, 3, "Corvalin"},
-    {"260 bytes without a terminator", Stored::rawBytes, "C:\\" + std::string(257, 'y'), Entry::none,
+    {"260 characters without a terminator", Stored::rawBytes, "C:\\" + std::string(257, 'y'), Entry::none,
      "C:" + corvalin, 3, "Corvalin"},
     {"no room left for the default folder", Stored::text, longDirectory, Entry::none,
      "C:" + corvalin, 3, "Corvalin"},
@@ -161,9 +167,9 @@ TEST_F(PagesDefaults, proposesTheDefaultBelowTheProgramFilesDirectory)
         HWND page = createPage(pagesPageProc, IDC_PAGES_PATH);
         ASSERT_NE(page, nullptr);
         const DestinationPath& destination = installSettings.pagesDestination;
-        EXPECT_STREQ(destination.path, c.path.c_str());
+        EXPECT_EQ(bufferText(destination.path), c.path);
         EXPECT_EQ(destination.existingLength, c.existingLength);
-        EXPECT_STREQ(destination.newFolder, c.newFolder);
+        EXPECT_EQ(bufferText(destination.newFolder, chainCapacity), c.newFolder);
         DestroyWindow(page);
         removeTree(programFiles + corvalin);
     }
@@ -173,9 +179,9 @@ TEST_F(PagesDefaults, proposesTheDefaultBelowTheProgramFilesDirectory)
 
 std::string desktopDirectory()
 {
-    char path[MAX_PATH];
-    EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path), S_OK);
-    return path;
+    WCHAR path[MAX_PATH];
+    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path), S_OK);
+    return bufferText(path, MAX_PATH);
 }
 
 struct IconCase {
@@ -204,10 +210,10 @@ TEST(IconDefaults, proposesTheDefaultBelowTheDesktopDirectory)
         HWND page = createPage(iconPageProc, IDC_ICON_PATH);
         ASSERT_NE(page, nullptr);
         const DestinationPath& destination = installSettings.iconDestination;
-        EXPECT_STREQ(destination.path, tolm.c_str());
-        EXPECT_EQ(installSettings.desktopBaseLength, static_cast<int>(desktop.size()) + 1);
+        EXPECT_EQ(bufferText(destination.path), tolm);
+        EXPECT_EQ(installSettings.desktopBaseLength, static_cast<int>(wideText(desktop).size()) + 1);
         EXPECT_EQ(destination.existingLength, installSettings.desktopBaseLength + c.existingAfterBase);
-        EXPECT_STREQ(destination.newFolder, c.newFolder);
+        EXPECT_EQ(bufferText(destination.newFolder, chainCapacity), c.newFolder);
         DestroyWindow(page);
         removeTree(tolm);
     }
@@ -218,13 +224,13 @@ TEST(IconDefaults, proposesTheDefaultBelowTheDesktopDirectory)
 
 constexpr char shellFoldersKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr char desktopValue[] = "Desktop";
+constexpr WCHAR desktopValue[] = L"Desktop";
 
 // Creates every folder of path in turn.
 void createFolders(const std::string& path)
 {
     for (size_t end = path.find('\\', 3); ; end = path.find('\\', end + 1)) {
-        CreateDirectoryA(path.substr(0, end).c_str(), nullptr);
+        makeFolder(path.substr(0, end));
         if (end == std::string::npos)
             break;
     }
@@ -250,6 +256,8 @@ struct MovedDesktopCase {
 
 const MovedDesktopCase movedDesktopCases[] = {
     {"ordinary folder", testRoot + "\\desk", testRoot + "\\desk\\Tolm", 17},
+    {"a Greek user's desktop", testRoot + "\\Παύλος\\Επιφάνεια εργασίας",
+     testRoot + "\\Παύλος\\Επιφάνεια εργασίας\\Tolm", 38},
     {"drive root: no separator added", "C:\\", "C:\\Tolm", 3},
     {"longest desktop that takes the folder name", desktopOfLength(254),
      desktopOfLength(254) + "\\Tolm", 255},
@@ -261,32 +269,32 @@ TEST(IconDefaults, fallsBackWhenTheDesktopLeavesNoRoomForTheFolderName)
 {
     HKEY key;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, shellFoldersKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    char original[MAX_PATH * 2] = "";
+    WCHAR original[MAX_PATH * 2] = L"";
     DWORD originalSize = sizeof original;
     DWORD originalType = REG_EXPAND_SZ;
-    const bool hadValue = RegQueryValueExA(key, desktopValue, nullptr, &originalType,
+    const bool hadValue = RegQueryValueExW(key, desktopValue, nullptr, &originalType,
                                            reinterpret_cast<BYTE*>(original), &originalSize) == ERROR_SUCCESS;
     for (const MovedDesktopCase& c : movedDesktopCases) {
         SCOPED_TRACE(c.label);
         installSettings = startingSettings;
         removeTree(testRoot);
         createFolders(c.desktop);
-        ASSERT_EQ(RegSetValueExA(key, desktopValue, 0, REG_EXPAND_SZ,
-                                 reinterpret_cast<const BYTE*>(c.desktop.c_str()),
-                                 static_cast<DWORD>(c.desktop.size() + 1)),
+        const std::wstring desktop = wideText(c.desktop);
+        ASSERT_EQ(RegSetValueExW(key, desktopValue, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(desktop.c_str()),
+                                 static_cast<DWORD>((desktop.size() + 1) * sizeof(WCHAR))),
                   ERROR_SUCCESS);
 
         HWND page = createPage(iconPageProc, IDC_ICON_PATH);
         ASSERT_NE(page, nullptr);
         const DestinationPath& destination = installSettings.iconDestination;
-        EXPECT_STREQ(destination.path, c.path.c_str());
+        EXPECT_EQ(bufferText(destination.path), c.path);
         EXPECT_EQ(installSettings.desktopBaseLength, c.desktopBaseLength);
         EXPECT_EQ(destination.existingLength, c.desktopBaseLength);
-        EXPECT_STREQ(destination.newFolder, "Tolm");
+        EXPECT_EQ(bufferText(destination.newFolder, chainCapacity), "Tolm");
         DestroyWindow(page);
     }
     if (hadValue)
-        RegSetValueExA(key, desktopValue, 0, originalType, reinterpret_cast<const BYTE*>(original),
+        RegSetValueExW(key, desktopValue, 0, originalType, reinterpret_cast<const BYTE*>(original),
                        originalSize);
     RegCloseKey(key);
     removeTree(testRoot);

@@ -19,7 +19,7 @@ HRSRC findEntry(int number)
 std::string targetIn(const std::string& folder)
 {
     const std::string target = folder + "\\out.bin";
-    strcpy(installSettings.pagesDestination.path, target.c_str());
+    copyPath(installSettings.pagesDestination.path, pathCapacity, target);
     return target;
 }
 

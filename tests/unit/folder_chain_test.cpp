@@ -36,6 +36,8 @@ TEST(FolderChain, createsEachComponentAndReportsWhereItStopped)
         {"second of three fails", "", false, "a\\b?\\c", "", false, 1, "\\a\\", {"a"}, {"a\\c"}},
         {"a component that exists as a file fails", "", false, "f\\g", "", false, 0, "\\", {}, {"f\\g"}},
         {"below a deeper existing part", "x", false, "y", "x", true, 1, "\\x\\y\\", {"x\\y"}, {}},
+        {"names outside the ANSI code page", "Παύλος", false, "Łódź\\東京", "Παύλος", true, 2,
+         "\\Παύλος\\Łódź\\東京\\", {"Παύλος\\Łódź", "Παύλος\\Łódź\\東京"}, {}},
     };
     for (const ChainCase& test : cases) {
         SCOPED_TRACE(test.label);
@@ -49,15 +51,15 @@ TEST(FolderChain, createsEachComponentAndReportsWhereItStopped)
         if (test.trailingBackslash)
             existing += "\\";
 
-        char path[pathCapacity];
-        strcpy(path, existing.c_str());
+        WCHAR path[pathCapacity];
+        copyPath(path, pathCapacity, existing);
         int outLength = -1;
         int counter = 0;
-        EXPECT_EQ(createFolderChain(outLength, test.chain, path, counter), test.result);
+        EXPECT_EQ(createFolderChain(outLength, wideText(test.chain).c_str(), path, counter), test.result);
         EXPECT_EQ(counter, test.created);
-        const std::string through = root + test.lengthThrough;
+        const std::wstring through = wideText(root + test.lengthThrough);
         EXPECT_EQ(outLength, int(through.size()));
-        EXPECT_EQ(std::string(path, strnlen(path, pathCapacity)).substr(0, outLength), through);
+        EXPECT_EQ(wideText(bufferText(path)).substr(0, outLength), through);
         for (const char* folder : test.folders)
             EXPECT_TRUE(folderExists(root + "\\" + folder)) << folder;
         for (const char* folder : test.absent)
@@ -69,19 +71,19 @@ TEST(FolderChain, createsEachComponentAndReportsWhereItStopped)
 TEST(FolderChain, emptyPathCreatesRelativeToCurrentFolder)
 {
     const std::string root = freshTestFolder("relative");
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryA(root.c_str()));
+    WCHAR previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(wideText(root).c_str()));
 
-    char path[pathCapacity] = "";
+    WCHAR path[pathCapacity] = L"";
     int outLength = -1;
     int counter = 0;
-    const bool result = createFolderChain(outLength, "rel", path, counter);
-    SetCurrentDirectoryA(previous);
+    const bool result = createFolderChain(outLength, L"rel", path, counter);
+    SetCurrentDirectoryW(previous);
 
     EXPECT_TRUE(result);
     EXPECT_EQ(outLength, 4);
-    EXPECT_STREQ(path, "rel\\");
+    EXPECT_EQ(bufferText(path), "rel\\");
     EXPECT_TRUE(folderExists(root + "\\rel"));
     removeTree(root);
 }
@@ -90,21 +92,22 @@ TEST(FolderChain, emptyPathCreatesRelativeToCurrentFolder)
 TEST(FolderChain, componentBeyondTheBufferFailsWithoutOverrun)
 {
     struct Guarded {
-        char path[pathCapacity];
+        WCHAR path[pathCapacity];
         char guard[16];
     } buffer;
     memset(buffer.guard, 'G', sizeof buffer.guard);
     const int existingLength = pathCapacity - 8;   // a name of 6 plus backslash and NUL just fit
-    memset(buffer.path, 'p', existingLength);
-    buffer.path[0] = 'C';
-    buffer.path[1] = ':';
-    buffer.path[2] = '\\';
-    buffer.path[existingLength - 1] = '\\';
-    buffer.path[existingLength] = '\0';
+    for (int i = 0; i < existingLength; i++)
+        buffer.path[i] = L'p';
+    buffer.path[0] = L'C';
+    buffer.path[1] = L':';
+    buffer.path[2] = L'\\';
+    buffer.path[existingLength - 1] = L'\\';
+    buffer.path[existingLength] = L'\0';
 
     int outLength = -1;
     int counter = 0;
-    EXPECT_FALSE(createFolderChain(outLength, "abcdefghijklmnopqrstu", buffer.path, counter));
+    EXPECT_FALSE(createFolderChain(outLength, L"abcdefghijklmnopqrstu", buffer.path, counter));
     EXPECT_EQ(outLength, existingLength);
     EXPECT_EQ(counter, 0);
     EXPECT_EQ(std::string(buffer.guard, sizeof buffer.guard), std::string(sizeof buffer.guard, 'G'));
@@ -128,11 +131,11 @@ TEST(FolderChain, removalTakesDeepestFirstAndOnlyEmptyFolders)
     for (const RemovalCase& test : cases) {
         SCOPED_TRACE(test.label);
         const std::string root = freshTestFolder("removal");
-        char path[pathCapacity];
-        strcpy(path, root.c_str());
+        WCHAR path[pathCapacity];
+        copyPath(path, pathCapacity, root);
         int end = 0;
         int counter = 0;
-        ASSERT_TRUE(createFolderChain(end, "a\\b\\c", path, counter));
+        ASSERT_TRUE(createFolderChain(end, L"a\\b\\c", path, counter));
         if (*test.fileIn)
             writeFile(root + "\\" + test.fileIn + "\\keep.txt", "keep");
         removeCreatedFolders(path, end, test.count);

@@ -174,7 +174,8 @@ TEST_F(InstallTest, chainOfTheFullBufferLengthIsMadeAndAnUnterminatedOneRefused)
 
     // Unterminated: nothing is created, nothing written.
     setDestinations(pagesRoot, chain.c_str(), desktop, iconChain);
-    memset(installSettings.pagesDestination.newFolder, 'q', chainCapacity);
+    for (WCHAR& c : installSettings.pagesDestination.newFolder)
+        c = L'q';
     startCatchingMessages();
     runInstall();
     expectMessages({pagesFolderMessage});

@@ -19,18 +19,38 @@ const ExpectedMessage pagesFolderMessage = {"Error during install:",
 const ExpectedMessage iconFolderMessage = {"Error during install:", "Didn't create the new Desktop Folder!"};
 const ExpectedMessage shortcutMessage = {"ERROR: Didn't save the Desktop icon for", "The Tolm Language.lnk"};
 
+// Also into folders whose names no ANSI code page holds: the files, the
+// registered path and the link's target keep every letter.
 TEST_F(InstallTest, installsTheBookWithOrWithoutTheVariant)
 {
-    for (const bool variant : {false, true}) {
-        SCOPED_TRACE(variant ? "variant" : "plain book");
+    struct BookCase {
+        const char* label;
+        bool variant;
+        const char* programsFolder;   // below the test folder
+        const char* desktopFolder;
+    };
+    const BookCase cases[] = {
+        {"plain book", false, "Programs", "Desktop"},
+        {"variant", true, "Programs", "Desktop"},
+        {"folders in Cyrillic, Polish and Japanese, a Greek desktop", true, "Программы Łódź 東京",
+         "Παύλος\\Επιφάνεια εργασίας"},
+    };
+    const std::string testFolder = root;
+    for (const BookCase& test : cases) {
+        SCOPED_TRACE(test.label);
+        programs = testFolder + "\\" + test.programsFolder;
+        desktop = testFolder + "\\" + test.desktopFolder;
+        makeFolder(programs);
+        makeFolder(testFolder + "\\Παύλος");
+        makeFolder(desktop);
         setDestinations(programs, "Corvalin", desktop, "Tolm");
-        installSettings.specificBook = variant;
+        installSettings.specificBook = test.variant;
         startCatchingMessages();
 
         runInstall();
 
         expectMessages({});
-        expectBookFiles(variant);
+        expectBookFiles(test.variant);
         expectRegisteredWithShortcut();
         removeTree(pagesFolder());
         removeTree(iconFolder());
@@ -164,7 +184,7 @@ TEST_F(InstallTest, targetsTooLongForThePathBufferRollBack)
         EXPECT_EQ(listFiles(iconBase), std::set<std::string>());
         EXPECT_FALSE(uninstallKeyExists());
         // The fields behind the path buffer are intact.
-        EXPECT_EQ(memcmp(installSettings.pagesDestination.newFolder, pagesBefore.newFolder, chainCapacity), 0);
+        EXPECT_EQ(memcmp(installSettings.pagesDestination.newFolder, pagesBefore.newFolder, sizeof pagesBefore.newFolder), 0);
         removeTree(programs);
         removeTree(desktop);
         makeFolder(programs);

@@ -22,17 +22,44 @@ std::vector<std::string> packedNames(const char* names)
     return list;
 }
 
-void copyInto(char* buffer, size_t capacity, const std::string& text)
+} // namespace
+
+std::wstring wideText(const std::string& utf8)
 {
-    strncpy(buffer, text.c_str(), capacity - 1);
-    buffer[capacity - 1] = '\0';
+    std::wstring wide(utf8.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size()));
+    wide.resize(length);
+    return wide;
 }
 
-} // namespace
+std::string utf8Text(const std::wstring& wide)
+{
+    std::string utf8(wide.size() * 3 + 1, '\0');
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], int(utf8.size()), nullptr, nullptr);
+    utf8.resize(length);
+    return utf8;
+}
+
+std::string bufferText(const WCHAR* buffer, int capacity)
+{
+    int length = 0;
+    while (length < capacity && buffer[length])
+        length++;
+    return utf8Text(std::wstring(buffer, length));
+}
+
+void copyPath(WCHAR* buffer, int capacity, const std::string& utf8)
+{
+    const std::wstring wide = wideText(utf8);
+    const size_t length = wide.size() < size_t(capacity) ? wide.size() : size_t(capacity - 1);
+    memcpy(buffer, wide.data(), length * sizeof(WCHAR));
+    buffer[length] = L'\0';
+}
 
 std::string freshTestFolder(const char* testName)
 {
-    CreateDirectoryA(testFolderBase, nullptr);
+    CreateDirectoryW(wideText(testFolderBase).c_str(), nullptr);
     std::string folder = std::string(testFolderBase) + testName;
     removeTree(folder);
     makeFolder(folder);
@@ -41,49 +68,50 @@ std::string freshTestFolder(const char* testName)
 
 void removeTree(const std::string& path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    const std::wstring widePath = wideText(path);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((widePath + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string child = path + "\\" + name;
+            const std::wstring child = widePath + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(child);
+                removeTree(utf8Text(child));
             } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
             }
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(widePath.c_str());
     // A test may have left a plain file where a folder belongs.
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+    SetFileAttributesW(widePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(widePath.c_str());
 }
 
 bool folderExists(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(wideText(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool fileExists(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(wideText(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void makeFolder(const std::string& path)
 {
-    CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(wideText(path).c_str(), nullptr);
 }
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(wideText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written;
@@ -93,7 +121,8 @@ void writeFile(const std::string& path, const std::string& bytes)
 
 std::optional<std::string> readFile(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(wideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     std::string bytes(GetFileSize(file, nullptr), '\0');
@@ -108,14 +137,14 @@ std::optional<std::string> readFile(const std::string& path)
 std::set<std::string> listFiles(const std::string& folder)
 {
     std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wideText(folder + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.insert(found.cFileName);
-    } while (FindNextFileA(search, &found));
+            names.insert(utf8Text(found.cFileName));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
 }
@@ -159,15 +188,16 @@ std::optional<std::string> readUninstallValue(const char* name)
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return std::nullopt;
-    char data[1024];
-    DWORD size = sizeof data - 1;
+    WCHAR data[1024];
+    DWORD size = sizeof data - sizeof *data;
     DWORD type = 0;
-    const LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    const LONG status =
+        RegQueryValueExW(key, wideText(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ)
         return std::nullopt;
-    data[size] = '\0';
-    return std::string(data);
+    data[size / sizeof *data] = L'\0';
+    return utf8Text(data);
 }
 
 std::optional<ShortcutInfo> readShortcut(const std::string& linkPath)
@@ -175,19 +205,24 @@ std::optional<ShortcutInfo> readShortcut(const std::string& linkPath)
     if (FAILED(CoInitialize(nullptr)))
         return std::nullopt;
     std::optional<ShortcutInfo> info;
-    IShellLinkA* link = nullptr;
+    IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
-    WCHAR widePath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&link))) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-        SUCCEEDED(file->Load(widePath, STGM_READ))) {
-        char target[MAX_PATH] = "";
-        char description[MAX_PATH] = "";
-        if (SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-            SUCCEEDED(link->GetDescription(description, MAX_PATH)))
-            info = ShortcutInfo{target, description};
+        SUCCEEDED(file->Load(wideText(linkPath).c_str(), STGM_READ))) {
+        // The link's target is its item ID list. The path beside it is only a
+        // fallback, and Wine stores that one in the ANSI code page alone.
+        WCHAR target[MAX_PATH] = L"";
+        WCHAR description[MAX_PATH] = L"";
+        LPITEMIDLIST item = nullptr;
+        if (SUCCEEDED(link->GetIDList(&item)) && item) {
+            if (!SHGetPathFromIDListW(item, target))
+                target[0] = L'\0';
+            CoTaskMemFree(item);
+        }
+        if (target[0] && SUCCEEDED(link->GetDescription(description, MAX_PATH)))
+            info = ShortcutInfo{utf8Text(target), utf8Text(description)};
     }
     if (file)
         file->Release();
@@ -205,15 +240,15 @@ void setDestinations(const std::string& pagesParent, const char* pagesChain,
     std::string pagesPath = pagesParent;
     if (*pagesChain)
         pagesPath += std::string("\\") + pagesChain;
-    copyInto(pages.path, pathCapacity, pagesPath);
-    pages.existingLength = int(pagesParent.size());
-    copyInto(pages.newFolder, chainCapacity, pagesChain);
+    copyPath(pages.path, pathCapacity, pagesPath);
+    pages.existingLength = int(wideText(pagesParent).size());
+    copyPath(pages.newFolder, chainCapacity, pagesChain);
 
     const std::string iconBase = iconParent + "\\";
-    copyInto(icon.path, pathCapacity, iconBase + iconChain);
-    icon.existingLength = int(iconBase.size());
-    installSettings.desktopBaseLength = int(iconBase.size());
-    copyInto(icon.newFolder, chainCapacity, iconChain);
+    copyPath(icon.path, pathCapacity, iconBase + iconChain);
+    icon.existingLength = int(wideText(iconBase).size());
+    installSettings.desktopBaseLength = icon.existingLength;
+    copyPath(icon.newFolder, chainCapacity, iconChain);
 }
 
 void* createOwnerWindow()

@@ -1,10 +1,22 @@
 // Real-disk, real-registry helpers shared by the engine's Windows tests.
+// Paths are UTF-8 in std::string, so that a test can name a folder in any
+// script; every helper reaches the system through its wide functions.
 #pragma once
+
+#include <windows.h>
 
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+// UTF-8 and the system's UTF-16, both ways.
+std::wstring wideText(const std::string& utf8);
+std::string utf8Text(const std::wstring& wide);
+// The text in a path buffer, up to its terminator or its end.
+std::string bufferText(const WCHAR* buffer, int capacity = 260);
+// Copies a UTF-8 path into a buffer of capacity characters, cut to fit.
+void copyPath(WCHAR* buffer, int capacity, const std::string& utf8);
 
 // A test's own folder under C:\, made empty.
 std::string freshTestFolder(const char* testName);
