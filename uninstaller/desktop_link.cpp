@@ -5,28 +5,25 @@
 
 #include <shlobj.h>
 
-bool linkTargetsFolder(const char* linkPath, const char* folder)
+bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder)
 {
-    WCHAR widePath[pathCapacity];
-    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, pathCapacity) == 0)
-        return false;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link))))
         return false;
-    char target[pathCapacity];
-    target[0] = '\0';
+    WCHAR target[pathCapacity];
+    target[0] = L'\0';
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         // The raw path is what the install stored; nothing is resolved or searched.
-        if (SUCCEEDED(file->Load(widePath, STGM_READ))
+        if (SUCCEEDED(file->Load(linkPath, STGM_READ))
             && link->GetPath(target, pathCapacity, nullptr, SLGP_RAWPATH) != S_OK)
-            target[0] = '\0';
+            target[0] = L'\0';
         file->Release();
     }
     link->Release();
-    target[pathCapacity - 1] = '\0';
-    return target[0] != '\0' && isDirectlyInFolder(target, folder);
+    target[pathCapacity - 1] = L'\0';
+    return target[0] != L'\0' && isDirectlyInFolder(target, folder);
 }
 
 // Links found by the walk. They are deleted only after every search handle is
@@ -34,26 +31,26 @@ bool linkTargetsFolder(const char* linkPath, const char* folder)
 constexpr int foundLinkCapacity = 16;
 
 struct FoundLinks {
-    char paths[foundLinkCapacity][pathCapacity];
+    WCHAR paths[foundLinkCapacity][pathCapacity];
     int count;
     int overflow;        // matches beyond the capacity: reported, never skipped silently
     int foldersLeft;     // folders the walk may still open; at zero it stops and reports
 };
 
 // Depth-first walk of folder (a path buffer of pathCapacity, restored on return).
-static void searchFolder(char* folder, int depth, const char* linkName, FoundLinks& found)
+static void searchFolder(WCHAR* folder, int depth, const WCHAR* linkName, FoundLinks& found)
 {
-    int folderEnd = lstrlenA(folder);
-    if (found.foldersLeft-- <= 0 || appendPathName(folder, pathCapacity, "*") == 0)
+    int folderEnd = lstrlenW(folder);
+    if (found.foldersLeft-- <= 0 || appendPathName(folder, pathCapacity, L"*") == 0)
         return;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(folder, &entry);
-    folder[folderEnd] = '\0';
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(folder, &entry);
+    folder[folderEnd] = L'\0';
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        const char* name = entry.cFileName;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+        const WCHAR* name = entry.cFileName;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
             continue;
         bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // Links and junctions could lead the walk out of the tree or round in a circle.
@@ -66,35 +63,35 @@ static void searchFolder(char* folder, int depth, const char* linkName, FoundLin
         if (isFolder)
             searchFolder(folder, depth + 1, linkName, found);
         else if (found.count < foundLinkCapacity)
-            lstrcpyA(found.paths[found.count++], folder);
+            lstrcpyW(found.paths[found.count++], folder);
         else
             ++found.overflow;
-        folder[folderEnd] = '\0';
-    } while (FindNextFileA(search, &entry));
+        folder[folderEnd] = L'\0';
+    } while (FindNextFileW(search, &entry));
     FindClose(search);
 }
 
-void removeBookLinks(const char* desktop, const char* bookFolder, const char* linkName, RemovalReport& report)
+void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR* linkName, RemovalReport& report)
 {
-    static FoundLinks found;   // 4 KB: kept off the stack of a walk that recurses
-    char folder[pathCapacity];
-    if (desktop[0] == '\0' || lstrlenA(desktop) >= pathCapacity)
+    static FoundLinks found;   // 8 KB: kept off the stack of a walk that recurses
+    WCHAR folder[pathCapacity];
+    if (desktop[0] == L'\0' || lstrlenW(desktop) >= pathCapacity)
         return;
-    lstrcpyA(folder, desktop);
+    lstrcpyW(folder, desktop);
     found.count = 0;
     found.overflow = 0;
     found.foldersLeft = linkSearchFolders;
     searchFolder(folder, 0, linkName, found);
     for (int i = 0; i < found.count; ++i) {
-        const char* linkPath = found.paths[i];
+        const WCHAR* linkPath = found.paths[i];
         if (!linkTargetsFolder(linkPath, bookFolder))
             continue;
-        if (!DeleteFileA(linkPath)) {
+        if (!DeleteFileW(linkPath)) {
             noteFailure(report, linkPath);
             continue;
         }
         // The link's folder and its parents go while empty, never the desktop itself.
-        lstrcpyA(folder, linkPath);
+        lstrcpyW(folder, linkPath);
         if (cutLastName(folder) > 0)
             removeEmptyFolders(folder, desktop, report);
     }
