@@ -478,38 +478,50 @@ protected:
 
 TEST_F(DesktopLinks, onlyLinksIntoTheBookFolderGoWithTheirEmptiedFolders)
 {
-    const std::wstring desktop = freshFolder(L"desktop");
-    const std::wstring book = testRoot + L"\\Program Files\\Corvalin";
     const WCHAR linkName[] = L"The Tolm Language.lnk";
-    struct Link {
-        const WCHAR* folder;    // below the desktop
-        const WCHAR* name;
-        std::wstring target;
-        bool removed;
-    } links[] = {
-        {L"Tolm\\Books", linkName, book + L"\\index.htm", true},
-        {L"", linkName, book + L"\\start.htm", true},
-        {L"Other", linkName, L"C:\\Elsewhere\\index.htm", false},
-        {L"Deeper", linkName, book + L"\\old\\index.htm", false},
-        {L"Named", L"Another.lnk", book + L"\\index.htm", false},
-        {L"Prefix", linkName, book + L"X\\index.htm", false},
+    struct Tree {
+        std::wstring desktop;      // below testRoot
+        std::wstring book;
+        const WCHAR* linkFolder;   // below the desktop, a chain that holds only the link
+    } trees[] = {
+        {L"desktop", testRoot + L"\\Program Files\\Corvalin", L"Tolm\\Books"},
+        {foreignDesktop, testRoot + L"\\Program Files\\" + foreignPages + L"\\Corvalin", L"Tolm Ζωή\\Книги 書"},
     };
-    for (const Link& link : links) {
-        std::wstring folder = *link.folder ? desktop + L"\\" + link.folder : desktop;
-        makeFolders(folder);
-        ASSERT_TRUE(saveLink(folder + L"\\" + link.name, link.target)) << link.folder;
-    }
-    writeFile(desktop + L"\\Other\\readme.txt");
+    for (const Tree& tree : trees) {
+        const std::wstring desktop = freshFolder(tree.desktop);
+        const std::wstring& book = tree.book;
+        struct Link {
+            const WCHAR* folder;    // below the desktop
+            const WCHAR* name;
+            std::wstring target;
+            bool removed;
+        } links[] = {
+            {tree.linkFolder, linkName, book + L"\\index.htm", true},
+            {L"", linkName, book + L"\\start.htm", true},
+            {L"Other", linkName, L"C:\\Elsewhere\\index.htm", false},
+            {L"Deeper", linkName, book + L"\\old\\index.htm", false},
+            {L"Named", L"Another.lnk", book + L"\\index.htm", false},
+            {L"Prefix", linkName, book + L"X\\index.htm", false},
+        };
+        for (const Link& link : links) {
+            std::wstring folder = *link.folder ? desktop + L"\\" + link.folder : desktop;
+            makeFolders(folder);
+            ASSERT_TRUE(saveLink(folder + L"\\" + link.name, link.target)) << folder;
+        }
+        writeFile(desktop + L"\\Other\\readme.txt");
 
-    RemovalReport report = {};
-    removeBookLinks(desktop.c_str(), book.c_str(), linkName, report);
-    EXPECT_FALSE(hasFailures(report));
-    for (const Link& link : links) {
-        std::wstring folder = *link.folder ? desktop + L"\\" + link.folder : desktop;
-        EXPECT_NE(exists(folder + L"\\" + link.name), link.removed) << link.folder;
+        RemovalReport report = {};
+        removeBookLinks(desktop.c_str(), book.c_str(), linkName, report);
+        EXPECT_FALSE(hasFailures(report)) << desktop;
+        for (const Link& link : links) {
+            std::wstring folder = *link.folder ? desktop + L"\\" + link.folder : desktop;
+            EXPECT_NE(exists(folder + L"\\" + link.name), link.removed) << folder;
+        }
+        const std::wstring chain = tree.linkFolder;
+        EXPECT_FALSE(exists(desktop + L"\\" + chain.substr(0, chain.find(L'\\'))))
+            << desktop << L": the emptied link folder chain stays";
+        EXPECT_TRUE(exists(desktop)) << desktop << L": the desktop itself was removed";
     }
-    EXPECT_FALSE(exists(desktop + L"\\Tolm")) << "the emptied link folder chain stays";
-    EXPECT_TRUE(exists(desktop)) << "the desktop itself was removed";
 }
 
 TEST_F(DesktopLinks, anEmptiedDesktopItselfStays)
