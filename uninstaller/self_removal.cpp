@@ -8,7 +8,6 @@
 
 static const WCHAR copyPrefix[] = L"kst";        // GetTempFileNameW uses up to 3 characters
 constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
-constexpr int commandCapacity = 2 * pathCapacity + 40;
 constexpr DWORD compareChunk = 1024;             // bytes compared at a time, two buffers on the stack
 
 static bool isDigit(WCHAR c)
@@ -57,8 +56,7 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
     return true;
 }
 
-// Composes the copy's command line; false when it would not fit.
-static bool composeCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, const WCHAR* exePath)
+bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, const WCHAR* exePath)
 {
     WCHAR number[16];
     wsprintfW(number, L"%lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(original)));
@@ -66,7 +64,7 @@ static bool composeCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, c
     int used = 0;
     for (const WCHAR* part : parts) {
         int length = lstrlenW(part);
-        if (used + length >= commandCapacity)
+        if (used + length >= removalCommandCapacity)
             return false;
         lstrcpyW(out + used, part);
         used += length;
@@ -122,12 +120,12 @@ static bool launchCopy(const WCHAR* copyPath, const WCHAR* tempFolder, const WCH
     bool started = false;
     if (copyIsIntact(copyFile, exePath) && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
-        WCHAR commandLine[commandCapacity];
+        WCHAR commandLine[removalCommandCapacity];
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process;
         // The copy runs in the temp folder so that no process holds the book folder.
-        if (composeCommand(commandLine, copyPath, self, exePath)
+        if (composeRemovalCommand(commandLine, copyPath, self, exePath)
             && CreateProcessW(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &process)) {
             // Lets the copy's error box come to the front once this process has gone.
             AllowSetForegroundWindow(process.dwProcessId);

@@ -85,6 +85,12 @@ struct RemovalCommand {
     WCHAR exePath[pathCapacity];     // full path of the original Kestrun.exe
 };
 
+constexpr int removalCommandCapacity = 2 * pathCapacity + 40;   // characters, NUL included
+
+// Composes the copy's command line: its quoted program path, removalFlag, the
+// original's handle number and path. False when it would not fit in
+// removalCommandCapacity characters; out then holds no usable command.
+bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, const WCHAR* exePath);
 // Recognises the copy's command line: program, removalFlag, handle number, path.
 bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command);
 // Copies exePath to the temp folder and starts the copy with a command that

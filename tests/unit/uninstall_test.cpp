@@ -247,6 +247,39 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
     }
 }
 
+TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandleAndPath)
+{
+    const std::wstring longestPath = L"C:\\" + std::wstring(pathCapacity - 4, L'ж');   // 259 characters
+    struct Case {
+        std::wstring copyPath;
+        ULONG_PTR handle;
+        std::wstring exePath;
+        bool fits;
+    } cases[] = {
+        {L"C:\\users\\root\\Temp\\kst1A.tmp", 132, L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\users\\Рабочий\\Temp\\kst1A.tmp", 4294967295u, L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe",
+         true},
+        {L"C:\\Temp\\kst2.tmp", 8, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
+        {L"C:\\Temp\\" + std::wstring(MAX_PATH - 9, L'東'), 8, longestPath, true},
+        // A copy path longer than GetTempFileNameW ever makes: refused, not overrun.
+        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, L"C:\\x", false},
+    };
+    for (const Case& c : cases) {
+        WCHAR commandLine[removalCommandCapacity + 16];
+        commandLine[removalCommandCapacity] = L'#';
+        HANDLE original = reinterpret_cast<HANDLE>(c.handle);
+        ASSERT_EQ(composeRemovalCommand(commandLine, c.copyPath.c_str(), original, c.exePath.c_str()), c.fits)
+            << c.exePath;
+        EXPECT_EQ(commandLine[removalCommandCapacity], L'#') << "written past the capacity";
+        if (!c.fits)
+            continue;
+        RemovalCommand command = {};
+        ASSERT_TRUE(parseRemovalCommand(commandLine, command)) << commandLine;
+        EXPECT_EQ(command.original, original) << commandLine;
+        EXPECT_EQ(std::wstring(command.exePath), c.exePath);
+    }
+}
+
 TEST(RemovalCommand, waitRefusesAHandleThatIsNotAProcess)
 {
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
