@@ -22,5 +22,4 @@ inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).
 inline constexpr char programFilesKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr wchar_t programFilesValueName[] = L"ProgramFilesDir";
-inline constexpr char programFilesValueNameA[] = "ProgramFilesDir";   // until the uninstaller reads it wide
 #endif

@@ -1,43 +1,44 @@
 // The book's files in its folder: only names from the built-in lists are touched.
 #include "uninstall.h"
 
-// Composes folder\name+suffix into path; false when it would not fit.
-static bool composeFilePath(char* path, const char* folder, const char* name, const char* suffix)
+// Composes folder\name+suffix into path; false when it would not fit. The
+// listed names are ASCII and widened here; the folder may hold any letters.
+static bool composeFilePath(WCHAR* path, const WCHAR* folder, const char* name, const char* suffix)
 {
-    path[0] = '\0';
-    if (lstrlenA(folder) >= pathCapacity)
+    WCHAR fileName[pathCapacity];
+    path[0] = L'\0';
+    if (!widenAscii(fileName, pathCapacity, name))
         return false;
-    lstrcpyA(path, folder);
-    int length = appendPathName(path, pathCapacity, name);
-    if (length == 0 || length + lstrlenA(suffix) >= pathCapacity)
+    int nameLength = lstrlenW(fileName);
+    if (!widenAscii(fileName + nameLength, pathCapacity - nameLength, suffix) || lstrlenW(folder) >= pathCapacity)
         return false;
-    lstrcpyA(path + length, suffix);
-    return true;
+    lstrcpyW(path, folder);
+    return appendPathName(path, pathCapacity, fileName) != 0;
 }
 
-static bool isPlainFile(const char* path)
+static bool isPlainFile(const WCHAR* path)
 {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool anyListedFilePresent(const char* folder, const char* names, const char* suffix)
+bool anyListedFilePresent(const WCHAR* folder, const char* names, const char* suffix)
 {
-    char path[pathCapacity];
+    WCHAR path[pathCapacity];
     for (const char* name = names; *name; name += lstrlenA(name) + 1)
         if (composeFilePath(path, folder, name, suffix) && isPlainFile(path))
             return true;
     return false;
 }
 
-void removeListedFiles(const char* folder, const char* names, const char* suffix, RemovalReport& report)
+void removeListedFiles(const WCHAR* folder, const char* names, const char* suffix, RemovalReport& report)
 {
-    char path[pathCapacity];
+    WCHAR path[pathCapacity];
     for (const char* name = names; *name; name += lstrlenA(name) + 1) {
         // A path too long to compose cannot have been installed either.
         if (!composeFilePath(path, folder, name, suffix) || !isPlainFile(path))
             continue;
-        if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        if (!DeleteFileW(path) && GetLastError() != ERROR_FILE_NOT_FOUND)
             noteFailure(report, path);
     }
 }

@@ -5,28 +5,59 @@
 
 #include <shlobj.h>
 
-bool linkTargetsFolder(const char* linkPath, const char* folder)
+// True when the ANSI code page holds every letter of text, without best-fit
+// substitutes.
+static bool ansiCodePageHolds(const WCHAR* text)
 {
-    WCHAR widePath[pathCapacity];
-    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, pathCapacity) == 0)
+    char narrow[2 * pathCapacity];   // a double-byte code page takes up to two bytes a letter
+    BOOL substituted = FALSE;
+    // A code page that cannot report substitutes (UTF-8) holds every letter.
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, sizeof narrow, nullptr, &substituted)
+        == 0 || !substituted;
+}
+
+// The raw path is what the install stored; nothing is resolved or searched.
+static bool rawPathLiesIn(IShellLinkW* link, const WCHAR* folder)
+{
+    WCHAR target[pathCapacity];
+    if (link->GetPath(target, pathCapacity, nullptr, SLGP_RAWPATH) != S_OK)
         return false;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    target[pathCapacity - 1] = L'\0';
+    return isDirectlyInFolder(target, folder);
+}
+
+// The path that the link's item list spells out name by name, again without
+// resolving anything.
+static bool itemListPathLiesIn(IShellLinkW* link, const WCHAR* folder)
+{
+    PIDLIST_ABSOLUTE items = nullptr;
+    if (link->GetIDList(&items) != S_OK || items == nullptr)
+        return false;
+    WCHAR target[MAX_PATH];
+    bool liesIn = SHGetPathFromIDListW(items, target) && isDirectlyInFolder(target, folder);
+    CoTaskMemFree(items);
+    return liesIn;
+}
+
+bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link))))
         return false;
-    char target[pathCapacity];
-    target[0] = '\0';
+    bool targets = false;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        // The raw path is what the install stored; nothing is resolved or searched.
-        if (SUCCEEDED(file->Load(widePath, STGM_READ))
-            && link->GetPath(target, pathCapacity, nullptr, SLGP_RAWPATH) != S_OK)
-            target[0] = '\0';
+        // Some shell link implementations (Wine's among them) store the raw path in
+        // the ANSI code page, so a folder name it lacks comes back with '?' or
+        // best-fit letters. The item list keeps every name whole; it is read only
+        // for such a folder, so links into any other folder are judged as before.
+        targets = SUCCEEDED(file->Load(linkPath, STGM_READ))
+            && (rawPathLiesIn(link, folder) || (!ansiCodePageHolds(folder) && itemListPathLiesIn(link, folder)));
         file->Release();
     }
     link->Release();
-    target[pathCapacity - 1] = '\0';
-    return target[0] != '\0' && isDirectlyInFolder(target, folder);
+    return targets;
 }
 
 // Links found by the walk. They are deleted only after every search handle is
@@ -34,26 +65,26 @@ bool linkTargetsFolder(const char* linkPath, const char* folder)
 constexpr int foundLinkCapacity = 16;
 
 struct FoundLinks {
-    char paths[foundLinkCapacity][pathCapacity];
+    WCHAR paths[foundLinkCapacity][pathCapacity];
     int count;
     int overflow;        // matches beyond the capacity: reported, never skipped silently
     int foldersLeft;     // folders the walk may still open; at zero it stops and reports
 };
 
 // Depth-first walk of folder (a path buffer of pathCapacity, restored on return).
-static void searchFolder(char* folder, int depth, const char* linkName, FoundLinks& found)
+static void searchFolder(WCHAR* folder, int depth, const WCHAR* linkName, FoundLinks& found)
 {
-    int folderEnd = lstrlenA(folder);
-    if (found.foldersLeft-- <= 0 || appendPathName(folder, pathCapacity, "*") == 0)
+    int folderEnd = lstrlenW(folder);
+    if (found.foldersLeft-- <= 0 || appendPathName(folder, pathCapacity, L"*") == 0)
         return;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(folder, &entry);
-    folder[folderEnd] = '\0';
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(folder, &entry);
+    folder[folderEnd] = L'\0';
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        const char* name = entry.cFileName;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+        const WCHAR* name = entry.cFileName;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
             continue;
         bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // Links and junctions could lead the walk out of the tree or round in a circle.
@@ -66,35 +97,35 @@ static void searchFolder(char* folder, int depth, const char* linkName, FoundLin
         if (isFolder)
             searchFolder(folder, depth + 1, linkName, found);
         else if (found.count < foundLinkCapacity)
-            lstrcpyA(found.paths[found.count++], folder);
+            lstrcpyW(found.paths[found.count++], folder);
         else
             ++found.overflow;
-        folder[folderEnd] = '\0';
-    } while (FindNextFileA(search, &entry));
+        folder[folderEnd] = L'\0';
+    } while (FindNextFileW(search, &entry));
     FindClose(search);
 }
 
-void removeBookLinks(const char* desktop, const char* bookFolder, const char* linkName, RemovalReport& report)
+void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR* linkName, RemovalReport& report)
 {
-    static FoundLinks found;   // 4 KB: kept off the stack of a walk that recurses
-    char folder[pathCapacity];
-    if (desktop[0] == '\0' || lstrlenA(desktop) >= pathCapacity)
+    static FoundLinks found;   // 8 KB: kept off the stack of a walk that recurses
+    WCHAR folder[pathCapacity];
+    if (desktop[0] == L'\0' || lstrlenW(desktop) >= pathCapacity)
         return;
-    lstrcpyA(folder, desktop);
+    lstrcpyW(folder, desktop);
     found.count = 0;
     found.overflow = 0;
     found.foldersLeft = linkSearchFolders;
     searchFolder(folder, 0, linkName, found);
     for (int i = 0; i < found.count; ++i) {
-        const char* linkPath = found.paths[i];
+        const WCHAR* linkPath = found.paths[i];
         if (!linkTargetsFolder(linkPath, bookFolder))
             continue;
-        if (!DeleteFileA(linkPath)) {
+        if (!DeleteFileW(linkPath)) {
             noteFailure(report, linkPath);
             continue;
         }
         // The link's folder and its parents go while empty, never the desktop itself.
-        lstrcpyA(folder, linkPath);
+        lstrcpyW(folder, linkPath);
         if (cutLastName(folder) > 0)
             removeEmptyFolders(folder, desktop, report);
     }

@@ -3,18 +3,18 @@
 
 #include "product.h"
 
-void removeEmptyFolders(const char* folder, const char* boundary, RemovalReport& report)
+void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalReport& report)
 {
-    char path[pathCapacity];
-    if (lstrlenA(folder) >= pathCapacity)
+    WCHAR path[pathCapacity];
+    if (lstrlenW(folder) >= pathCapacity)
         return;
-    lstrcpyA(path, folder);
+    lstrcpyW(path, folder);
     // A trailing backslash would make the first cut remove nothing.
-    int length = lstrlenA(path);
-    if (length > 0 && path[length - 1] == '\\')
-        path[length - 1] = '\0';
+    int length = lstrlenW(path);
+    if (length > 0 && path[length - 1] == L'\\')
+        path[length - 1] = L'\0';
     while (isBelowFolder(path, boundary)) {
-        if (!RemoveDirectoryA(path)) {
+        if (!RemoveDirectoryW(path)) {
             DWORD error = GetLastError();
             // A folder that still holds something is the user's: it stays, silently.
             if (error == ERROR_DIR_NOT_EMPTY)
@@ -29,17 +29,19 @@ void removeEmptyFolders(const char* folder, const char* boundary, RemovalReport&
     }
 }
 
-bool readProgramFilesFolder(char* out, int capacity)
+bool readProgramFilesFolder(WCHAR* out, int capacity)
 {
+    if (capacity <= 1)
+        return false;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, programFilesKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     DWORD type = 0;
-    DWORD size = DWORD(capacity - 1);
-    LONG result = RegQueryValueExA(key, programFilesValueNameA, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+    DWORD size = DWORD(capacity - 1) * sizeof(WCHAR);
+    LONG result = RegQueryValueExW(key, programFilesValueName, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_SZ || size == 0)
+    if (result != ERROR_SUCCESS || type != REG_SZ)
         return false;
-    out[size] = '\0';   // the stored value need not end in a NUL
-    return lstrlenA(out) > 0;
+    out[size / sizeof(WCHAR)] = L'\0';   // the stored value need not end in a NUL
+    return lstrlenW(out) > 0;
 }

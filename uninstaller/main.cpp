@@ -13,15 +13,18 @@ static const char questionText[] =
     "Do you want to remove " TOLM_PRODUCT_NAME " and its desktop icon from this computer?";
 static const char nothingText[] =
     "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
-static const char errorCaption[] = "Error during uninstall:";
+static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
 
 constexpr int messageCapacity = reportCapacity + 100;
 
+// The report and its message take 4 KB each in UTF-16, more than a stack frame
+// may hold, so they live in .bss. A process makes only one of the two runs
+// below, and only once.
 static void showReport(const RemovalReport& report)
 {
-    char message[messageCapacity];
+    static WCHAR message[messageCapacity];
     composeReportText(report, message, messageCapacity);
-    MessageBoxA(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+    MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 // The temp copy: waits for the original to end, then removes everything.
@@ -29,7 +32,7 @@ static void finishRemoval(const RemovalCommand& command)
 {
     if (!waitForOriginal(command.original))
         return;
-    RemovalReport report = {};
+    static RemovalReport report;
     removeInstalledBook(command.exePath, SelfRemoval::now, report);
     if (hasFailures(report))
         showReport(report);
@@ -38,15 +41,15 @@ static void finishRemoval(const RemovalCommand& command)
 // The installed uninstaller: checks, asks, and starts the temp copy.
 static void askAndRemove()
 {
-    char exePath[pathCapacity];
-    DWORD length = GetModuleFileNameA(nullptr, exePath, pathCapacity);
+    WCHAR exePath[pathCapacity];
+    DWORD length = GetModuleFileNameW(nullptr, exePath, pathCapacity);
     if (length == 0 || length >= DWORD(pathCapacity))
         return;
     // Started through a short name, the path would match neither the key nor the links.
-    char longPath[pathCapacity];
-    length = GetLongPathNameA(exePath, longPath, pathCapacity);
+    WCHAR longPath[pathCapacity];
+    length = GetLongPathNameW(exePath, longPath, pathCapacity);
     if (length > 0 && length < DWORD(pathCapacity))
-        lstrcpyA(exePath, longPath);
+        lstrcpyW(exePath, longPath);
     if (!bookIsPresent(exePath)) {
         MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
         return;
@@ -57,7 +60,7 @@ static void askAndRemove()
         return;
     if (startRemovalCopy(exePath))
         return;
-    RemovalReport report = {};
+    static RemovalReport report;
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
     if (hasFailures(report))
         showReport(report);
@@ -67,7 +70,7 @@ extern "C" void WINAPI kestrunEntry()
 {
     restrictDllSearch();
     RemovalCommand command;
-    if (parseRemovalCommand(GetCommandLineA(), command))
+    if (parseRemovalCommand(GetCommandLineW(), command))
         finishRemoval(command);
     else
         askAndRemove();

@@ -1,21 +1,21 @@
 // Bounded path composition and ASCII-case-insensitive path comparison.
 #include "uninstall.h"
 
-static char foldCase(char c)
+static WCHAR foldCase(WCHAR c)
 {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    return c >= L'a' && c <= L'z' ? WCHAR(c - L'a' + L'A') : c;
 }
 
 // Length of folder without a trailing backslash.
-static int folderLength(const char* folder)
+static int folderLength(const WCHAR* folder)
 {
-    int length = lstrlenA(folder);
-    if (length > 0 && folder[length - 1] == '\\')
+    int length = lstrlenW(folder);
+    if (length > 0 && folder[length - 1] == L'\\')
         --length;
     return length;
 }
 
-static bool samePrefix(const char* first, const char* second, int length)
+static bool samePrefix(const WCHAR* first, const WCHAR* second, int length)
 {
     for (int i = 0; i < length; ++i)
         if (foldCase(first[i]) != foldCase(second[i]))
@@ -23,49 +23,60 @@ static bool samePrefix(const char* first, const char* second, int length)
     return true;
 }
 
-bool samePath(const char* first, const char* second)
+bool samePath(const WCHAR* first, const WCHAR* second)
 {
-    int length = lstrlenA(first);
-    return length == lstrlenA(second) && samePrefix(first, second, length);
+    int length = lstrlenW(first);
+    return length == lstrlenW(second) && samePrefix(first, second, length);
 }
 
-int appendPathName(char* path, int capacity, const char* name)
+bool widenAscii(WCHAR* out, int capacity, const char* text)
 {
-    int length = lstrlenA(path);
-    bool needsSeparator = length > 0 && path[length - 1] != '\\';
-    int total = length + (needsSeparator ? 1 : 0) + lstrlenA(name);
+    if (capacity <= 0)
+        return false;
+    int length = 0;
+    for (; text[length] && length + 1 < capacity; ++length)
+        out[length] = WCHAR(static_cast<unsigned char>(text[length]));
+    out[length] = L'\0';
+    return text[length] == '\0';
+}
+
+int appendPathName(WCHAR* path, int capacity, const WCHAR* name)
+{
+    int length = lstrlenW(path);
+    bool needsSeparator = length > 0 && path[length - 1] != L'\\';
+    int total = length + (needsSeparator ? 1 : 0) + lstrlenW(name);
     if (total >= capacity)
         return 0;
     if (needsSeparator)
-        path[length++] = '\\';
-    lstrcpyA(path + length, name);
+        path[length++] = L'\\';
+    lstrcpyW(path + length, name);
     return total;
 }
 
-int cutLastName(char* path)
+int cutLastName(WCHAR* path)
 {
     int end = folderLength(path);
-    while (end > 0 && path[end - 1] != '\\')
+    while (end > 0 && path[end - 1] != L'\\')
         --end;
     if (end == 0)
         return 0;
-    path[end - 1] = '\0';
+    path[end - 1] = L'\0';
     return end - 1;
 }
 
-bool isBelowFolder(const char* path, const char* folder)
+bool isBelowFolder(const WCHAR* path, const WCHAR* folder)
 {
     int length = folderLength(folder);
-    return length > 0 && lstrlenA(path) > length + 1 && path[length] == '\\'
+    return length > 0 && lstrlenW(path) > length + 1 && path[length] == L'\\'
         && samePrefix(path, folder, length);
 }
 
-bool isDirectlyInFolder(const char* path, const char* folder)
+bool isDirectlyInFolder(const WCHAR* path, const WCHAR* folder)
 {
     if (!isBelowFolder(path, folder))
         return false;
-    for (const char* rest = path + folderLength(folder) + 1; *rest; ++rest)
-        if (*rest == '\\')
+    for (const WCHAR* rest = path + folderLength(folder) + 1; *rest; ++rest)
+        if (*rest == L'\\')
             return false;
     return true;
 }

@@ -8,16 +8,19 @@
 
 static const char pageSuffix[] = ".htm";
 
-// The shortcut name as the install composed it.
-static void composeLinkName(char* linkName)
+// The shortcut name as the install composed it, in UTF-16 like the names it is
+// compared with.
+static void composeLinkName(WCHAR* linkName)
 {
-    wsprintfA(linkName, linkNameFormat, productName);
+    char asciiName[chainCapacity];
+    wsprintfA(asciiName, linkNameFormat, productName);
+    widenAscii(linkName, chainCapacity, asciiName);
 }
 
-bool bookIsPresent(const char* exePath)
+bool bookIsPresent(const WCHAR* exePath)
 {
-    char folder[pathCapacity];
-    lstrcpyA(folder, exePath);
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, exePath);
     if (cutLastName(folder) == 0)
         return false;
     return anyListedFilePresent(folder, mainPageNames, pageSuffix)
@@ -26,29 +29,29 @@ bool bookIsPresent(const char* exePath)
 }
 
 // Searches the current user's and, where it differs, all users' desktop tree.
-static void removeShortcuts(const char* folder, RemovalReport& report)
+static void removeShortcuts(const WCHAR* folder, RemovalReport& report)
 {
-    char linkName[chainCapacity];
+    WCHAR linkName[chainCapacity];
     composeLinkName(linkName);
     HRESULT initialised = CoInitialize(nullptr);
     if (FAILED(initialised)) {
         noteFailure(report, linkName);
         return;
     }
-    char userDesktop[MAX_PATH] = "";
-    char commonDesktop[MAX_PATH] = "";
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, userDesktop)))
+    WCHAR userDesktop[MAX_PATH] = L"";
+    WCHAR commonDesktop[MAX_PATH] = L"";
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, userDesktop)))
         removeBookLinks(userDesktop, folder, linkName, report);
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, commonDesktop))
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, commonDesktop))
         && !samePath(commonDesktop, userDesktop))
         removeBookLinks(commonDesktop, folder, linkName, report);
     CoUninitialize();
 }
 
-void removeInstalledBook(const char* exePath, SelfRemoval selfRemoval, RemovalReport& report)
+void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
 {
-    char folder[pathCapacity];
-    lstrcpyA(folder, exePath);
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, exePath);
     if (cutLastName(folder) == 0)
         return;
     // The shortcut goes first, while the page it points at still exists.
@@ -57,18 +60,18 @@ void removeInstalledBook(const char* exePath, SelfRemoval selfRemoval, RemovalRe
     removeListedFiles(folder, extraFileNames, "", report);
     removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
 
-    char programFiles[pathCapacity];
+    WCHAR programFiles[pathCapacity];
     bool knowsBoundary = readProgramFilesFolder(programFiles, pathCapacity);
     if (selfRemoval == SelfRemoval::now) {
-        if (!DeleteFileA(exePath) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        if (!DeleteFileW(exePath) && GetLastError() != ERROR_FILE_NOT_FOUND)
             noteFailure(report, exePath);
         else if (knowsBoundary)
             removeEmptyFolders(folder, programFiles, report);
         return;
     }
     // Last resort: the system deletes the running file, then its folder if empty, at the next start.
-    if (!MoveFileExA(exePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    if (!MoveFileExW(exePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
         noteFailure(report, exePath);
     else if (knowsBoundary && isBelowFolder(folder, programFiles))
-        MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExW(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

@@ -10,6 +10,6 @@ enum class SelfRemoval {
 
 // True when the folder of exePath holds any file of the book, or the uninstall
 // key names exePath.
-bool bookIsPresent(const char* exePath);
+bool bookIsPresent(const WCHAR* exePath);
 // Removes the book's shortcut, files and key, then the uninstaller itself.
-void removeInstalledBook(const char* exePath, SelfRemoval selfRemoval, RemovalReport& report);
+void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);

@@ -1,21 +1,21 @@
 // The one list of what could not be removed, shown once at the end.
 #include "uninstall.h"
 
-static const char reportHeading[] = "These could not be removed:\n\n";
-static const char moreFormat[] = "and %d more.\n";
+static const WCHAR reportHeading[] = L"These could not be removed:\n\n";
+static const WCHAR moreFormat[] = L"and %d more.\n";
 
-void noteFailure(RemovalReport& report, const char* what)
+void noteFailure(RemovalReport& report, const WCHAR* what)
 {
-    int length = lstrlenA(what);
+    int length = lstrlenW(what);
     // The line and its '\n' must leave room for the terminating NUL.
     if (report.unlisted > 0 || report.length + length + 2 > reportCapacity) {
         ++report.unlisted;
         return;
     }
-    lstrcpyA(report.text + report.length, what);
+    lstrcpyW(report.text + report.length, what);
     report.length += length;
-    report.text[report.length++] = '\n';
-    report.text[report.length] = '\0';
+    report.text[report.length++] = L'\n';
+    report.text[report.length] = L'\0';
 }
 
 bool hasFailures(const RemovalReport& report)
@@ -24,24 +24,24 @@ bool hasFailures(const RemovalReport& report)
 }
 
 // Copies as much of text as fits behind out[used]; returns the new used count.
-static int appendClipped(char* out, int capacity, int used, const char* text)
+static int appendClipped(WCHAR* out, int capacity, int used, const WCHAR* text)
 {
     while (*text && used + 1 < capacity)
         out[used++] = *text++;
-    out[used] = '\0';
+    out[used] = L'\0';
     return used;
 }
 
-void composeReportText(const RemovalReport& report, char* out, int capacity)
+void composeReportText(const RemovalReport& report, WCHAR* out, int capacity)
 {
     if (capacity <= 0)
         return;
-    out[0] = '\0';
+    out[0] = L'\0';
     int used = appendClipped(out, capacity, 0, reportHeading);
     used = appendClipped(out, capacity, used, report.text);
     if (report.unlisted > 0) {
-        char more[40];
-        wsprintfA(more, moreFormat, report.unlisted);
+        WCHAR more[40];
+        wsprintfW(more, moreFormat, report.unlisted);
         appendClipped(out, capacity, used, more);
     }
 }

@@ -6,69 +6,67 @@
 // the copy exits. Nothing is left behind and nothing is scheduled for a reboot.
 #include "uninstall.h"
 
-static const char copyPrefix[] = "kst";          // GetTempFileNameA uses up to 3 characters
+static const WCHAR copyPrefix[] = L"kst";        // GetTempFileNameW uses up to 3 characters
 constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
-constexpr int commandCapacity = 2 * pathCapacity + 40;
 constexpr DWORD compareChunk = 1024;             // bytes compared at a time, two buffers on the stack
 
-static bool isDigit(char c)
+static bool isDigit(WCHAR c)
 {
-    return c >= '0' && c <= '9';
+    return c >= L'0' && c <= L'9';
 }
 
-bool parseRemovalCommand(const char* commandLine, RemovalCommand& command)
+bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
 {
-    const char* cursor = commandLine;
-    while (*cursor == ' ' || *cursor == '\t')
+    const WCHAR* cursor = commandLine;
+    while (*cursor == L' ' || *cursor == L'\t')
         ++cursor;
     // The program name, quoted or not.
-    if (*cursor == '"') {
-        for (++cursor; *cursor && *cursor != '"'; ++cursor) {}
+    if (*cursor == L'"') {
+        for (++cursor; *cursor && *cursor != L'"'; ++cursor) {}
         if (*cursor)
             ++cursor;
     } else {
-        while (*cursor && *cursor != ' ' && *cursor != '\t')
+        while (*cursor && *cursor != L' ' && *cursor != L'\t')
             ++cursor;
     }
-    while (*cursor == ' ' || *cursor == '\t')
+    while (*cursor == L' ' || *cursor == L'\t')
         ++cursor;
-    int flagLength = lstrlenA(removalFlag);
+    int flagLength = lstrlenW(removalFlag);
     for (int i = 0; i < flagLength; ++i)
         if (cursor[i] != removalFlag[i])
             return false;
     cursor += flagLength;
-    if (*cursor++ != ' ')
+    if (*cursor++ != L' ')
         return false;
     // A handle value: decimal, 32 bits, not zero.
     unsigned long long value = 0;
-    const char* digits = cursor;
+    const WCHAR* digits = cursor;
     while (isDigit(*cursor) && cursor - digits < 10)
-        value = value * 10 + unsigned(*cursor++ - '0');
-    if (cursor == digits || value == 0 || value > 0xFFFFFFFFull || *cursor++ != ' ')
+        value = value * 10 + unsigned(*cursor++ - L'0');
+    if (cursor == digits || value == 0 || value > 0xFFFFFFFFull || *cursor++ != L' ')
         return false;
     // The rest is the original's full path: a drive path or a UNC path.
-    int length = lstrlenA(cursor);
-    bool absolute = (length >= 3 && cursor[1] == ':' && cursor[2] == '\\')
-        || (length >= 3 && cursor[0] == '\\' && cursor[1] == '\\');
+    int length = lstrlenW(cursor);
+    bool absolute = (length >= 3 && cursor[1] == L':' && cursor[2] == L'\\')
+        || (length >= 3 && cursor[0] == L'\\' && cursor[1] == L'\\');
     if (!absolute || length >= pathCapacity)
         return false;
     command.original = reinterpret_cast<HANDLE>(ULONG_PTR(value));
-    lstrcpyA(command.exePath, cursor);
+    lstrcpyW(command.exePath, cursor);
     return true;
 }
 
-// Composes the copy's command line; false when it would not fit.
-static bool composeCommand(char* out, const char* copyPath, HANDLE original, const char* exePath)
+bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, const WCHAR* exePath)
 {
-    char number[16];
-    wsprintfA(number, "%lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(original)));
-    const char* parts[] = {"\"", copyPath, "\" ", removalFlag, " ", number, " ", exePath};
+    WCHAR number[16];
+    wsprintfW(number, L"%lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(original)));
+    const WCHAR* parts[] = {L"\"", copyPath, L"\" ", removalFlag, L" ", number, L" ", exePath};
     int used = 0;
-    for (const char* part : parts) {
-        int length = lstrlenA(part);
-        if (used + length >= commandCapacity)
+    for (const WCHAR* part : parts) {
+        int length = lstrlenW(part);
+        if (used + length >= removalCommandCapacity)
             return false;
-        lstrcpyA(out + used, part);
+        lstrcpyW(out + used, part);
         used += length;
     }
     return true;
@@ -93,9 +91,9 @@ static bool sameContents(HANDLE first, HANDLE second)
     }
 }
 
-bool copyIsIntact(HANDLE copyFile, const char* exePath)
+bool copyIsIntact(HANDLE copyFile, const WCHAR* exePath)
 {
-    HANDLE original = CreateFileA(exePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    HANDLE original = CreateFileW(exePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
     if (original == INVALID_HANDLE_VALUE)
         return false;
@@ -106,7 +104,7 @@ bool copyIsIntact(HANDLE copyFile, const char* exePath)
 
 // Starts the copy with an inheritable handle of this process and of the copy's
 // own file. Every handle taken here is closed here; the copy holds its own.
-static bool launchCopy(const char* copyPath, const char* tempFolder, const char* exePath)
+static bool launchCopy(const WCHAR* copyPath, const WCHAR* tempFolder, const WCHAR* exePath)
 {
     // Filled in field by field: an initialiser list would be copied from
     // initialised writable data, which the program does not have.
@@ -114,7 +112,7 @@ static bool launchCopy(const char* copyPath, const char* tempFolder, const char*
     inheritable.nLength = sizeof inheritable;
     inheritable.lpSecurityDescriptor = nullptr;
     inheritable.bInheritHandle = TRUE;
-    HANDLE copyFile = CreateFileA(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritable,
+    HANDLE copyFile = CreateFileW(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritable,
                                   OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (copyFile == INVALID_HANDLE_VALUE)
         return false;
@@ -122,13 +120,13 @@ static bool launchCopy(const char* copyPath, const char* tempFolder, const char*
     bool started = false;
     if (copyIsIntact(copyFile, exePath) && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
-        char commandLine[commandCapacity];
-        STARTUPINFOA startup = {};
+        WCHAR commandLine[removalCommandCapacity];
+        STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process;
         // The copy runs in the temp folder so that no process holds the book folder.
-        if (composeCommand(commandLine, copyPath, self, exePath)
-            && CreateProcessA(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &process)) {
+        if (composeRemovalCommand(commandLine, copyPath, self, exePath)
+            && CreateProcessW(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &process)) {
             // Lets the copy's error box come to the front once this process has gone.
             AllowSetForegroundWindow(process.dwProcessId);
             CloseHandle(process.hThread);
@@ -142,19 +140,19 @@ static bool launchCopy(const char* copyPath, const char* tempFolder, const char*
     return started;
 }
 
-bool startRemovalCopy(const char* exePath)
+bool startRemovalCopy(const WCHAR* exePath)
 {
-    char tempFolder[pathCapacity];
-    DWORD length = GetTempPathA(pathCapacity, tempFolder);
+    WCHAR tempFolder[pathCapacity];
+    DWORD length = GetTempPathW(pathCapacity, tempFolder);
     if (length == 0 || length >= DWORD(pathCapacity))
         return false;
-    char copyPath[MAX_PATH];
-    if (GetTempFileNameA(tempFolder, copyPrefix, 0, copyPath) == 0)
+    WCHAR copyPath[MAX_PATH];
+    if (GetTempFileNameW(tempFolder, copyPrefix, 0, copyPath) == 0)
         return false;
-    // GetTempFileNameA has created the file: from here a failure must delete it.
-    bool started = CopyFileA(exePath, copyPath, FALSE) && launchCopy(copyPath, tempFolder, exePath);
+    // GetTempFileNameW has created the file: from here a failure must delete it.
+    bool started = CopyFileW(exePath, copyPath, FALSE) && launchCopy(copyPath, tempFolder, exePath);
     if (!started)
-        DeleteFileA(copyPath);
+        DeleteFileW(copyPath);
     return started;
 }
 

@@ -7,52 +7,56 @@
 #include "settings.h"
 
 // ---- Path text (path_text.cpp) ----
-// Paths are NUL-terminated ANSI text in buffers of pathCapacity characters; a
-// folder may or may not end in a backslash. Comparisons fold ASCII case only,
-// which is enough for paths that all come from the same install.
+// Paths are NUL-terminated UTF-16 text in buffers of pathCapacity characters, so
+// that names outside the ANSI code page survive; a folder may or may not end in a
+// backslash. Comparisons fold ASCII case only, which is enough for paths that all
+// come from the same install.
 
 // Appends a backslash when needed, then name. Returns the new length, or 0 and
 // leaves path unchanged when the result would not fit in capacity.
-int appendPathName(char* path, int capacity, const char* name);
+int appendPathName(WCHAR* path, int capacity, const WCHAR* name);
 // Cuts path at its last backslash (a trailing one is ignored first). Returns the
 // new length, or 0 and leaves path unchanged when it has no backslash.
-int cutLastName(char* path);
+int cutLastName(WCHAR* path);
 // True when path names something strictly below folder.
-bool isBelowFolder(const char* path, const char* folder);
+bool isBelowFolder(const WCHAR* path, const WCHAR* folder);
 // True when path names an entry directly in folder (not in a subfolder).
-bool isDirectlyInFolder(const char* path, const char* folder);
+bool isDirectlyInFolder(const WCHAR* path, const WCHAR* folder);
 // True when both texts are equal apart from ASCII case.
-bool samePath(const char* first, const char* second);
+bool samePath(const WCHAR* first, const WCHAR* second);
+// Copies ASCII text (the built-in names, key paths and value names) into out as
+// UTF-16. False, with out holding as much as fits, when it does not fit.
+bool widenAscii(WCHAR* out, int capacity, const char* text);
 
 // ---- The list of what could not be removed (removal_report.cpp) ----
 constexpr int reportCapacity = 2048;   // characters of listed names, NUL included
 
 struct RemovalReport {
-    char text[reportCapacity];   // one name per line, each line ending in '\n'
+    WCHAR text[reportCapacity];  // one name per line, each line ending in '\n'
     int length;                  // characters used in text
     int unlisted;                // failures that no longer fitted in text
 };
 
-void noteFailure(RemovalReport& report, const char* what);
+void noteFailure(RemovalReport& report, const WCHAR* what);
 bool hasFailures(const RemovalReport& report);
 // Writes the error box text: a heading, the list, and a count of any names that
 // did not fit. Never writes more than capacity characters, NUL included.
-void composeReportText(const RemovalReport& report, char* out, int capacity);
+void composeReportText(const RemovalReport& report, WCHAR* out, int capacity);
 
 // ---- Files in the book folder (book_files.cpp) ----
-// names: a packed run of NUL-terminated names ending with an empty one; suffix
-// is appended to each (".htm" for the main pages, "" for the extra files).
-bool anyListedFilePresent(const char* folder, const char* names, const char* suffix);
+// names: a packed run of NUL-terminated ASCII names ending with an empty one;
+// suffix is appended to each (".htm" for the main pages, "" for the extra files).
+bool anyListedFilePresent(const WCHAR* folder, const char* names, const char* suffix);
 // Deletes every listed file present in folder. A name that is absent is not a
 // failure; one that exists and cannot be deleted is noted.
-void removeListedFiles(const char* folder, const char* names, const char* suffix, RemovalReport& report);
+void removeListedFiles(const WCHAR* folder, const char* names, const char* suffix, RemovalReport& report);
 
 // ---- Folders (folders.cpp) ----
 // Removes folder, then each parent, while it is empty and strictly below
 // boundary. A folder that still holds something ends the walk silently.
-void removeEmptyFolders(const char* folder, const char* boundary, RemovalReport& report);
+void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalReport& report);
 // The Program Files directory as the registry records it; false when unreadable.
-bool readProgramFilesFolder(char* out, int capacity);
+bool readProgramFilesFolder(WCHAR* out, int capacity);
 
 // ---- Desktop shortcuts (desktop_link.cpp) ----
 constexpr int linkSearchDepth = 6;        // folder levels searched below a desktop directory
@@ -62,34 +66,40 @@ constexpr int linkSearchFolders = 2000;   // folders opened at most per desktop 
 // bookFolder, deletes them and then their folders while empty, never desktop
 // itself. A desktop too large to search within the bounds is reported, as is a
 // link that cannot be deleted. COM must be initialised on the calling thread.
-void removeBookLinks(const char* desktop, const char* bookFolder, const char* linkName, RemovalReport& report);
+void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR* linkName, RemovalReport& report);
 // True when the shell link at linkPath has its target directly in folder.
-bool linkTargetsFolder(const char* linkPath, const char* folder);
+bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder);
 
 // ---- The uninstall key (uninstall_key.cpp) ----
 // True when the key's "UninstallString" names exePath.
-bool keyNamesUninstaller(HKEY root, const char* keyPath, const char* exePath);
+bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath);
 // Deletes the key when it names exePath; a key of another install stays.
-void removeUninstallKey(HKEY root, const char* keyPath, const char* exePath, RemovalReport& report);
+void removeUninstallKey(HKEY root, const char* keyPath, const WCHAR* exePath, RemovalReport& report);
 
 // ---- Self-removal (self_removal.cpp) ----
-constexpr char removalFlag[] = "/remove";   // marks the command line of the temp copy
+constexpr WCHAR removalFlag[] = L"/remove";   // marks the command line of the temp copy
 
 // How the original uninstaller hands the work to its copy in the temp folder.
 struct RemovalCommand {
     HANDLE original;                 // inherited handle of the original process
-    char exePath[pathCapacity];      // full path of the original Kestrun.exe
+    WCHAR exePath[pathCapacity];     // full path of the original Kestrun.exe
 };
 
+constexpr int removalCommandCapacity = 2 * pathCapacity + 40;   // characters, NUL included
+
+// Composes the copy's command line: its quoted program path, removalFlag, the
+// original's handle number and path. False when it would not fit in
+// removalCommandCapacity characters; out then holds no usable command.
+bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, const WCHAR* exePath);
 // Recognises the copy's command line: program, removalFlag, handle number, path.
-bool parseRemovalCommand(const char* commandLine, RemovalCommand& command);
+bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command);
 // Copies exePath to the temp folder and starts the copy with a command that
 // waits for this process to end. The copy deletes its own file when it exits.
-bool startRemovalCopy(const char* exePath);
+bool startRemovalCopy(const WCHAR* exePath);
 // True when the copy, open without write sharing, holds exactly the bytes of
 // exePath, and is then rewound. The temp folder is writable by others, and
 // nothing but this program may run with the rights the uninstaller was given.
-bool copyIsIntact(HANDLE copyFile, const char* exePath);
+bool copyIsIntact(HANDLE copyFile, const WCHAR* exePath);
 // Waits, within a bound, for the original process to end; false when the
 // handle is not a process that can be waited for.
 bool waitForOriginal(HANDLE original);

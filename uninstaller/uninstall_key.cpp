@@ -2,39 +2,43 @@
 // copy elsewhere never unregisters another install.
 #include "uninstall.h"
 
-static const char uninstallValueName[] = "UninstallString";
+static const WCHAR uninstallValueName[] = L"UninstallString";
 
-bool keyNamesUninstaller(HKEY root, const char* keyPath, const char* exePath)
+bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath)
 {
     HKEY key;
     if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
-    char recorded[pathCapacity];
+    WCHAR recorded[pathCapacity];
     DWORD type = 0;
-    DWORD size = sizeof recorded - 1;
-    LONG result = RegQueryValueExA(key, uninstallValueName, nullptr, &type, reinterpret_cast<BYTE*>(recorded), &size);
+    DWORD size = sizeof recorded - sizeof(WCHAR);
+    LONG result = RegQueryValueExW(key, uninstallValueName, nullptr, &type, reinterpret_cast<BYTE*>(recorded), &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS || type != REG_SZ)
         return false;
-    recorded[size] = '\0';   // the stored value need not end in a NUL
+    recorded[size / sizeof(WCHAR)] = L'\0';   // the stored value need not end in a NUL
     // The install quotes the path, which holds spaces; an unquoted path is read as it is.
-    char* path = recorded;
-    if (path[0] == '"') {
+    WCHAR* path = recorded;
+    if (path[0] == L'"') {
         ++path;
-        char* end = path;
-        while (*end && *end != '"')
+        WCHAR* end = path;
+        while (*end && *end != L'"')
             ++end;
-        if (*end != '"')
+        if (*end != L'"')
             return false;
-        *end = '\0';
+        *end = L'\0';
     }
     return samePath(path, exePath);
 }
 
-void removeUninstallKey(HKEY root, const char* keyPath, const char* exePath, RemovalReport& report)
+void removeUninstallKey(HKEY root, const char* keyPath, const WCHAR* exePath, RemovalReport& report)
 {
     if (!keyNamesUninstaller(root, keyPath, exePath))
         return;
-    if (RegDeleteKeyA(root, keyPath) != ERROR_SUCCESS)
-        noteFailure(report, keyPath);
+    if (RegDeleteKeyA(root, keyPath) != ERROR_SUCCESS) {
+        // A key path longer than a path buffer is listed cut short rather than not at all.
+        WCHAR wideKeyPath[pathCapacity];
+        widenAscii(wideKeyPath, pathCapacity, keyPath);
+        noteFailure(report, wideKeyPath);
+    }
 }

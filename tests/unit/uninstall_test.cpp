@@ -1,5 +1,7 @@
 // The uninstaller's operations against the real disk, registry and shell links
-// under Wine, each in a folder tree or key of its own.
+// under Wine, each in a folder tree or key of its own. Paths are UTF-16; the
+// cases with foreign names use letters that no ANSI code page holds together
+// (Cyrillic, Greek, Polish and CJK), which an ANSI call would turn into '?'.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -13,25 +15,37 @@
 
 namespace {
 
-const std::string testRoot = "C:\\kestrun-unit";
+const std::wstring testRoot = L"C:\\kestrun-unit";
+// Folder names outside the ANSI code page: a desktop tree and a pages folder.
+const std::wstring foreignDesktop = L"Рабочий стол Επιφάνεια";
+const std::wstring foreignPages = L"Łódź 東京";
 
-bool exists(const std::string& path)
+// True when the ANSI code page cannot hold text: an ANSI call would mangle it.
+bool ansiCodePageLacks(const std::wstring& text)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    char narrow[1024];
+    BOOL usedDefault = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, &usedDefault);
+    return usedDefault != FALSE;
 }
 
-void makeFolders(const std::string& path)
+bool exists(const std::wstring& path)
 {
-    for (size_t at = path.find('\\', 3); ; at = path.find('\\', at + 1)) {
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-        if (at == std::string::npos)
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void makeFolders(const std::wstring& path)
+{
+    for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+        if (at == std::wstring::npos)
             break;
     }
 }
 
-void writeFile(const std::string& path, const char* text = "x")
+void writeFile(const std::wstring& path, const char* text = "x")
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
     WriteFile(file, text, DWORD(lstrlenA(text)), &written, nullptr);
@@ -39,30 +53,30 @@ void writeFile(const std::string& path, const char* text = "x")
 }
 
 // Deletes a test tree bottom-up; only ever called on folders below testRoot.
-void removeTree(const std::string& folder)
+void removeTree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string path = folder + "\\" + name;
+            std::wstring path = folder + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 removeTree(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &entry));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 // A fresh, empty folder below testRoot for one test.
-std::string freshFolder(const char* name)
+std::wstring freshFolder(const std::wstring& name)
 {
-    std::string folder = testRoot + "\\" + name;
+    std::wstring folder = testRoot + L"\\" + name;
     removeTree(folder);
     makeFolders(folder);
     return folder;
@@ -77,32 +91,37 @@ std::string packedList(const std::vector<std::string>& names)
     return packed + '\0';
 }
 
-std::vector<std::string> reportLines(const RemovalReport& report)
+std::vector<std::wstring> reportLines(const RemovalReport& report)
 {
-    std::vector<std::string> lines;
-    std::string text(report.text, report.length);
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    std::vector<std::wstring> lines;
+    std::wstring text(report.text, report.length);
+    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
         lines.push_back(text.substr(start, end - start));
     return lines;
 }
 
-bool saveLink(const std::string& linkPath, const std::string& target)
+bool saveLink(const std::wstring& linkPath, const std::wstring& target)
 {
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link))))
         return false;
     bool saved = false;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->SetPath(target.c_str()))
         && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-        saved = SUCCEEDED(file->Save(wide, TRUE));
+        saved = SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
         file->Release();
     }
     link->Release();
     return saved;
+}
+
+TEST(ForeignNames, theTestNamesLieOutsideTheAnsiCodePage)
+{
+    // Otherwise the cases with foreign names would pass through ANSI calls too.
+    EXPECT_TRUE(ansiCodePageLacks(foreignDesktop));
+    EXPECT_TRUE(ansiCodePageLacks(foreignPages));
 }
 
 // ---- path text ----
@@ -110,23 +129,26 @@ bool saveLink(const std::string& linkPath, const std::string& target)
 TEST(PathText, appendPathNameAddsOneSeparatorAndRefusesOverflow)
 {
     struct Case {
-        const char* path;
-        const char* name;
+        const WCHAR* path;
+        const WCHAR* name;
         int capacity;
-        const char* expected;   // the path afterwards
+        const WCHAR* expected;   // the path afterwards
         int result;
     } cases[] = {
-        {"C:\\Books", "index.htm", 260, "C:\\Books\\index.htm", 18},
-        {"C:\\Books\\", "index.htm", 260, "C:\\Books\\index.htm", 18},
-        {"", "index.htm", 260, "index.htm", 9},
-        {"C:\\Books", "index.htm", 19, "C:\\Books\\index.htm", 18},   // exactly fits with its NUL
-        {"C:\\Books", "index.htm", 18, "C:\\Books", 0},               // one short: unchanged
-        {"C:\\Books\\", "index.htm", 18, "C:\\Books\\", 0},
+        {L"C:\\Books", L"index.htm", 260, L"C:\\Books\\index.htm", 18},
+        {L"C:\\Books\\", L"index.htm", 260, L"C:\\Books\\index.htm", 18},
+        {L"", L"index.htm", 260, L"index.htm", 9},
+        {L"C:\\Books", L"index.htm", 19, L"C:\\Books\\index.htm", 18},   // exactly fits with its NUL
+        {L"C:\\Books", L"index.htm", 18, L"C:\\Books", 0},               // one short: unchanged
+        {L"C:\\Books\\", L"index.htm", 18, L"C:\\Books\\", 0},
+        // Limits count characters, not the bytes an encoding would need.
+        {L"C:\\Łódź 東京", L"Книги.htm", 21, L"C:\\Łódź 東京\\Книги.htm", 20},
+        {L"C:\\Łódź 東京", L"Книги.htm", 20, L"C:\\Łódź 東京", 0},
     };
     for (const Case& c : cases) {
-        char path[260];
-        lstrcpyA(path, c.path);
-        EXPECT_EQ(appendPathName(path, c.capacity, c.name), c.result) << c.path << " + " << c.name;
+        WCHAR path[260];
+        lstrcpyW(path, c.path);
+        EXPECT_EQ(appendPathName(path, c.capacity, c.name), c.result) << c.path << L" + " << c.name;
         EXPECT_STREQ(path, c.expected);
     }
 }
@@ -134,19 +156,20 @@ TEST(PathText, appendPathNameAddsOneSeparatorAndRefusesOverflow)
 TEST(PathText, cutLastNameStepsToTheParent)
 {
     struct Case {
-        const char* path;
-        const char* expected;
+        const WCHAR* path;
+        const WCHAR* expected;
         int result;
     } cases[] = {
-        {"C:\\Program Files\\Corvalin\\Kestrun.exe", "C:\\Program Files\\Corvalin", 25},
-        {"C:\\Program Files\\Corvalin\\", "C:\\Program Files", 16},
-        {"C:\\Books", "C:", 2},
-        {"Books", "Books", 0},
-        {"", "", 0},
+        {L"C:\\Program Files\\Corvalin\\Kestrun.exe", L"C:\\Program Files\\Corvalin", 25},
+        {L"C:\\Program Files\\Corvalin\\", L"C:\\Program Files", 16},
+        {L"C:\\Books", L"C:", 2},
+        {L"Books", L"Books", 0},
+        {L"", L"", 0},
+        {L"C:\\Łódź 東京\\Corvalin\\Kestrun.exe", L"C:\\Łódź 東京\\Corvalin", 19},
     };
     for (const Case& c : cases) {
-        char path[260];
-        lstrcpyA(path, c.path);
+        WCHAR path[260];
+        lstrcpyW(path, c.path);
         EXPECT_EQ(cutLastName(path), c.result) << c.path;
         EXPECT_STREQ(path, c.expected) << c.path;
     }
@@ -155,24 +178,28 @@ TEST(PathText, cutLastNameStepsToTheParent)
 TEST(PathText, folderRelationsFollowWholeNamesAndFoldCase)
 {
     struct Case {
-        const char* path;
-        const char* folder;
+        const WCHAR* path;
+        const WCHAR* folder;
         bool below;
         bool directlyIn;
     } cases[] = {
-        {"C:\\Program Files\\Corvalin", "C:\\Program Files", true, true},
-        {"C:\\Program Files\\Corvalin", "C:\\Program Files\\", true, true},
-        {"c:\\program files\\Corvalin\\Sub", "C:\\Program Files", true, false},
-        {"C:\\Program Files", "C:\\Program Files", false, false},
-        {"C:\\Program Files\\", "C:\\Program Files", false, false},
-        {"C:\\Program FilesX\\Corvalin", "C:\\Program Files", false, false},
-        {"C:\\Program", "C:\\Program Files", false, false},
-        {"D:\\Program Files\\Corvalin", "C:\\Program Files", false, false},
-        {"C:\\Books\\index.htm", "", false, false},
+        {L"C:\\Program Files\\Corvalin", L"C:\\Program Files", true, true},
+        {L"C:\\Program Files\\Corvalin", L"C:\\Program Files\\", true, true},
+        {L"c:\\program files\\Corvalin\\Sub", L"C:\\Program Files", true, false},
+        {L"C:\\Program Files", L"C:\\Program Files", false, false},
+        {L"C:\\Program Files\\", L"C:\\Program Files", false, false},
+        {L"C:\\Program FilesX\\Corvalin", L"C:\\Program Files", false, false},
+        {L"C:\\Program", L"C:\\Program Files", false, false},
+        {L"D:\\Program Files\\Corvalin", L"C:\\Program Files", false, false},
+        {L"C:\\Books\\index.htm", L"", false, false},
+        {L"c:\\program files\\Łódź 東京\\index.htm", L"C:\\Program Files\\Łódź 東京", true, true},
+        {L"C:\\Рабочий стол\\Tolm\\x.lnk", L"C:\\Рабочий стол", true, false},
+        // Letters beyond ASCII compare whole: 'Ł' (U+0141) is not 'A' (0x41) cut to a byte.
+        {L"C:\\Łódź\\index.htm", L"C:\\Aódź", false, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(isBelowFolder(c.path, c.folder), c.below) << c.path << " / " << c.folder;
-        EXPECT_EQ(isDirectlyInFolder(c.path, c.folder), c.directlyIn) << c.path << " / " << c.folder;
+        EXPECT_EQ(isBelowFolder(c.path, c.folder), c.below) << c.path << L" / " << c.folder;
+        EXPECT_EQ(isDirectlyInFolder(c.path, c.folder), c.directlyIn) << c.path << L" / " << c.folder;
     }
 }
 
@@ -180,30 +207,35 @@ TEST(PathText, folderRelationsFollowWholeNamesAndFoldCase)
 
 TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
 {
-    const std::string longPath = "C:\\" + std::string(pathCapacity, 'a');
+    const std::wstring longPath = L"C:\\" + std::wstring(pathCapacity, L'a');
     struct Case {
-        std::string commandLine;
+        std::wstring commandLine;
         bool accepted;
         unsigned handle;
-        const char* exePath;
+        const WCHAR* exePath;
     } cases[] = {
-        {"\"C:\\Temp\\kst1.tmp\" /remove 132 C:\\Program Files\\Corvalin\\Kestrun.exe", true, 132,
-         "C:\\Program Files\\Corvalin\\Kestrun.exe"},
-        {"C:\\Temp\\kst1.tmp /remove 4294967295 \\\\server\\share\\Kestrun.exe", true, 4294967295u,
-         "\\\\server\\share\\Kestrun.exe"},
-        {"  \"C:\\a b\\k.exe\"   /remove 8 D:\\x", true, 8, "D:\\x"},
-        {"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", false, 0, ""},
-        {"Kestrun.exe /removex 8 C:\\x", false, 0, ""},
-        {"Kestrun.exe /REMOVE 8 C:\\x", false, 0, ""},
-        {"Kestrun.exe /remove 0 C:\\x", false, 0, ""},
-        {"Kestrun.exe /remove -8 C:\\x", false, 0, ""},
-        {"Kestrun.exe /remove 8x C:\\x", false, 0, ""},
-        {"Kestrun.exe /remove 4294967296 C:\\x", false, 0, ""},
-        {"Kestrun.exe /remove 12345678901 C:\\x", false, 0, ""},
-        {"Kestrun.exe /remove 8 Kestrun.exe", false, 0, ""},
-        {"Kestrun.exe /remove 8 ", false, 0, ""},
-        {"Kestrun.exe /remove 8", false, 0, ""},
-        {"Kestrun.exe /remove 8 " + longPath, false, 0, ""},
+        {L"\"C:\\Temp\\kst1.tmp\" /remove 132 C:\\Program Files\\Corvalin\\Kestrun.exe", true, 132,
+         L"C:\\Program Files\\Corvalin\\Kestrun.exe"},
+        {L"C:\\Temp\\kst1.tmp /remove 4294967295 \\\\server\\share\\Kestrun.exe", true, 4294967295u,
+         L"\\\\server\\share\\Kestrun.exe"},
+        {L"  \"C:\\a b\\k.exe\"   /remove 8 D:\\x", true, 8, L"D:\\x"},
+        {L"\"C:\\users\\Ζωή\\Temp\\kst1.tmp\" /remove 8 C:\\Program Files\\Łódź 東京\\Kestrun.exe", true, 8,
+         L"C:\\Program Files\\Łódź 東京\\Kestrun.exe"},
+        {L"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", false, 0, L""},
+        {L"Kestrun.exe /removex 8 C:\\x", false, 0, L""},
+        {L"Kestrun.exe /REMOVE 8 C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove 0 C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove -8 C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove 8x C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove 4294967296 C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove 12345678901 C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove 8 Kestrun.exe", false, 0, L""},
+        {L"Kestrun.exe /remove 8 Łódź\\Kestrun.exe", false, 0, L""},
+        {L"Kestrun.exe /remove 8 ", false, 0, L""},
+        {L"Kestrun.exe /remove 8", false, 0, L""},
+        {L"Kestrun.exe /remove 8 " + longPath, false, 0, L""},
+        // Digits from other scripts are not a handle number.
+        {L"Kestrun.exe /remove ٨ C:\\x", false, 0, L""},
     };
     for (const Case& c : cases) {
         RemovalCommand command = {};
@@ -212,6 +244,39 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
             EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.original), c.handle) << c.commandLine;
             EXPECT_STREQ(command.exePath, c.exePath);
         }
+    }
+}
+
+TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandleAndPath)
+{
+    const std::wstring longestPath = L"C:\\" + std::wstring(pathCapacity - 4, L'ж');   // 259 characters
+    struct Case {
+        std::wstring copyPath;
+        ULONG_PTR handle;
+        std::wstring exePath;
+        bool fits;
+    } cases[] = {
+        {L"C:\\users\\root\\Temp\\kst1A.tmp", 132, L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\users\\Рабочий\\Temp\\kst1A.tmp", 4294967295u, L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe",
+         true},
+        {L"C:\\Temp\\kst2.tmp", 8, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
+        {L"C:\\Temp\\" + std::wstring(MAX_PATH - 9, L'東'), 8, longestPath, true},
+        // A copy path longer than GetTempFileNameW ever makes: refused, not overrun.
+        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, L"C:\\x", false},
+    };
+    for (const Case& c : cases) {
+        WCHAR commandLine[removalCommandCapacity + 16];
+        commandLine[removalCommandCapacity] = L'#';
+        HANDLE original = reinterpret_cast<HANDLE>(c.handle);
+        ASSERT_EQ(composeRemovalCommand(commandLine, c.copyPath.c_str(), original, c.exePath.c_str()), c.fits)
+            << c.exePath;
+        EXPECT_EQ(commandLine[removalCommandCapacity], L'#') << "written past the capacity";
+        if (!c.fits)
+            continue;
+        RemovalCommand command = {};
+        ASSERT_TRUE(parseRemovalCommand(commandLine, command)) << commandLine;
+        EXPECT_EQ(command.original, original) << commandLine;
+        EXPECT_EQ(std::wstring(command.exePath), c.exePath);
     }
 }
 
@@ -250,30 +315,33 @@ TEST(RemovalCommand, waitReturnsOnceTheOriginalHasEnded)
 
 TEST(RemovalCommand, aCopyThatDiffersFromTheOriginalIsNotStarted)
 {
-    const std::string folder = freshFolder("copies");
-    const std::string original = folder + "\\original.exe";
-    writeFile(original, "MZ original bytes");
-    struct Case {
-        const char* copy;
-        bool intact;
-    } cases[] = {
-        {"MZ original bytes", true},
-        {"MZ original byteS", false},
-        {"MZ original bytes and more", false},
-        {"MZ original", false},
-        {"", false},
-    };
-    for (const Case& c : cases) {
-        const std::string copyPath = folder + "\\copy.tmp";
-        writeFile(copyPath, c.copy);
-        HANDLE copy = CreateFileA(copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(copy, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(copyIsIntact(copy, original.c_str()), c.intact) << c.copy;
+    for (const std::wstring& name : {std::wstring(L"copies"), foreignPages}) {
+        const std::wstring folder = freshFolder(name);
+        const std::wstring original = folder + L"\\original.exe";
+        writeFile(original, "MZ original bytes");
+        struct Case {
+            const char* copy;
+            bool intact;
+        } cases[] = {
+            {"MZ original bytes", true},
+            {"MZ original byteS", false},
+            {"MZ original bytes and more", false},
+            {"MZ original", false},
+            {"", false},
+        };
+        for (const Case& c : cases) {
+            const std::wstring copyPath = folder + L"\\copy.tmp";
+            writeFile(copyPath, c.copy);
+            HANDLE copy = CreateFileW(copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+            ASSERT_NE(copy, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(copyIsIntact(copy, original.c_str()), c.intact) << name << L": " << c.copy;
+            CloseHandle(copy);
+        }
+        HANDLE copy = CreateFileW(original.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_FALSE(copyIsIntact(copy, (folder + L"\\missing.exe").c_str()));
         CloseHandle(copy);
     }
-    HANDLE copy = CreateFileA(original.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(copyIsIntact(copy, (folder + "\\missing.exe").c_str()));
-    CloseHandle(copy);
 }
 
 // ---- the report ----
@@ -282,7 +350,7 @@ TEST(RemovalReport, namesThatDoNotFitAreCountedAndTheTextStaysBounded)
 {
     RemovalReport report = {};
     EXPECT_FALSE(hasFailures(report));
-    const std::string name(200, 'p');
+    const std::wstring name(200, L'ж');
     int noted = 0;
     for (; noted < 30; ++noted)
         noteFailure(report, name.c_str());
@@ -292,25 +360,26 @@ TEST(RemovalReport, namesThatDoNotFitAreCountedAndTheTextStaysBounded)
     EXPECT_EQ(report.unlisted, noted - listed);
     EXPECT_LT(report.length, reportCapacity);
 
-    char text[reportCapacity + 100];
-    composeReportText(report, text, sizeof text);
-    std::string composed = text;
-    EXPECT_EQ(composed.rfind("These could not be removed:\n\n", 0), 0u);
-    EXPECT_NE(composed.find("and " + std::to_string(noted - listed) + " more.\n"), std::string::npos);
+    WCHAR text[reportCapacity + 100];
+    composeReportText(report, text, reportCapacity + 100);
+    std::wstring composed = text;
+    EXPECT_EQ(composed.rfind(L"These could not be removed:\n\n" + name + L"\n", 0), 0u);
+    EXPECT_NE(composed.find(L"and " + std::to_wstring(noted - listed) + L" more.\n"), std::wstring::npos);
 
-    char small[64];
-    std::memset(small, '#', sizeof small);
+    WCHAR small[64];
+    for (WCHAR& c : small)
+        c = L'#';
     composeReportText(report, small, 40);
-    EXPECT_EQ(lstrlenA(small), 39);
-    EXPECT_EQ(small[40], '#');   // nothing written past the capacity
+    EXPECT_EQ(lstrlenW(small), 39);
+    EXPECT_EQ(small[40], L'#');   // nothing written past the capacity
 }
 
 TEST(RemovalReport, aShortNameAfterAnOverflowIsNotListedOutOfOrder)
 {
     RemovalReport report = {};
-    const std::string longName(reportCapacity, 'q');
+    const std::wstring longName(reportCapacity, L'q');
     noteFailure(report, longName.c_str());
-    noteFailure(report, "short");
+    noteFailure(report, L"short");
     EXPECT_EQ(report.length, 0);
     EXPECT_EQ(report.unlisted, 2);
 }
@@ -319,31 +388,37 @@ TEST(RemovalReport, aShortNameAfterAnOverflowIsNotListedOutOfOrder)
 
 TEST(BookFiles, onlyListedFilesGoAndAHeldOneIsReported)
 {
-    const std::string folder = freshFolder("book");
     const std::string mainList = packedList({"index", "start", "held", "absent"});
     const std::string extraList = packedList({"logo.gif", "start.htm"});
-    for (const char* name : {"index.htm", "start.htm", "held.htm", "logo.gif", "notes.txt", "index.html", "start"})
-        writeFile(folder + "\\" + name);
-    makeFolders(folder + "\\absent.htm");   // a folder with a listed name is not the book's file
+    for (const std::wstring& name : {std::wstring(L"book"), foreignPages + L"\\Corvalin"}) {
+        const std::wstring folder = freshFolder(name);
+        for (const WCHAR* file : {L"index.htm", L"start.htm", L"held.htm", L"logo.gif", L"notes.txt", L"index.html",
+                                  L"start"})
+            writeFile(folder + L"\\" + file);
+        makeFolders(folder + L"\\absent.htm");   // a folder with a listed name is not the book's file
 
-    EXPECT_TRUE(anyListedFilePresent(folder.c_str(), mainList.c_str(), ".htm"));
-    HANDLE held = CreateFileA((folder + "\\held.htm").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    RemovalReport report = {};
-    removeListedFiles(folder.c_str(), mainList.c_str(), ".htm", report);
-    removeListedFiles(folder.c_str(), extraList.c_str(), "", report);
-    CloseHandle(held);
+        EXPECT_TRUE(anyListedFilePresent(folder.c_str(), mainList.c_str(), ".htm")) << name;
+        HANDLE held = CreateFileW((folder + L"\\held.htm").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        RemovalReport report = {};
+        removeListedFiles(folder.c_str(), mainList.c_str(), ".htm", report);
+        removeListedFiles(folder.c_str(), extraList.c_str(), "", report);
+        CloseHandle(held);
 
-    EXPECT_EQ(reportLines(report), std::vector<std::string>{folder + "\\held.htm"});
-    struct Expectation {
-        const char* name;
-        bool remains;
-    } expectations[] = {
-        {"index.htm", false}, {"start.htm", false}, {"logo.gif", false}, {"held.htm", true},
-        {"notes.txt", true},  {"index.html", true}, {"start", true},     {"absent.htm", true},
-    };
-    for (const Expectation& e : expectations)
-        EXPECT_EQ(exists(folder + "\\" + e.name), e.remains) << e.name;
+        EXPECT_EQ(reportLines(report), std::vector<std::wstring>{folder + L"\\held.htm"});
+        struct Expectation {
+            const WCHAR* name;
+            bool remains;
+        } expectations[] = {
+            {L"index.htm", false}, {L"start.htm", false},  {L"logo.gif", false}, {L"held.htm", true},
+            {L"notes.txt", true},  {L"index.html", true}, {L"start", true},     {L"absent.htm", true},
+        };
+        for (const Expectation& e : expectations)
+            EXPECT_EQ(exists(folder + L"\\" + e.name), e.remains) << name << L": " << e.name;
+        DeleteFileW((folder + L"\\held.htm").c_str());
+        EXPECT_FALSE(anyListedFilePresent(folder.c_str(), mainList.c_str(), ".htm")) << name;
+    }
 }
 
 // ---- folders ----
@@ -352,36 +427,78 @@ TEST(Folders, emptiedChainGoesUpToButNotIncludingTheBoundary)
 {
     struct Case {
         const char* description;
-        const char* keep;          // a file placed in this subfolder of the base, or ""
-        const char* removeFrom;    // the folder removal starts at, below the base
-        const char* boundary;      // below the base
-        std::vector<const char*> remaining;   // subfolders that must still exist
-        std::vector<const char*> gone;
+        const WCHAR* keep;          // a file placed in this subfolder of the base, or ""
+        const WCHAR* removeFrom;    // the folder removal starts at, below the base
+        std::vector<const WCHAR*> remaining;   // subfolders that must still exist
+        std::vector<const WCHAR*> gone;
     } cases[] = {
-        {"whole chain", "", "pf\\a\\b\\c", "pf", {"pf"}, {"pf\\a"}},
-        {"user file in the middle", "pf\\a\\mine.txt", "pf\\a\\b\\c", "pf", {"pf\\a"}, {"pf\\a\\b"}},
-        {"user file beside the start", "pf\\a\\b\\c\\mine.txt", "pf\\a\\b\\c", "pf", {"pf\\a\\b\\c"}, {}},
-        {"outside the boundary", "", "other\\a", "pf", {"other\\a"}, {}},
-        {"boundary is a prefix of a name", "", "pfx\\a", "pf", {"pfx\\a"}, {}},
-        {"start is the boundary", "", "pf", "pf", {"pf"}, {}},
+        {"whole chain", L"", L"pf\\a\\b\\c", {L"pf"}, {L"pf\\a"}},
+        {"user file in the middle", L"pf\\a\\mine.txt", L"pf\\a\\b\\c", {L"pf\\a"}, {L"pf\\a\\b"}},
+        {"user file beside the start", L"pf\\a\\b\\c\\mine.txt", L"pf\\a\\b\\c", {L"pf\\a\\b\\c"}, {}},
+        {"outside the boundary", L"", L"other\\a", {L"other\\a"}, {}},
+        {"boundary is a prefix of a name", L"", L"pfx\\a", {L"pfx\\a"}, {}},
+        {"start is the boundary", L"", L"pf", {L"pf"}, {}},
+        {"foreign names", L"", L"pf\\Łódź 東京\\Επιφάνεια\\Рабочий", {L"pf"}, {L"pf\\Łódź 東京"}},
+        {"user file in a foreign folder", L"pf\\Łódź 東京\\mine.txt", L"pf\\Łódź 東京\\Επιφάνεια\\Рабочий",
+         {L"pf\\Łódź 東京"}, {L"pf\\Łódź 東京\\Επιφάνεια"}},
     };
     for (const Case& c : cases) {
-        const std::string base = freshFolder("folders");
-        makeFolders(base + "\\" + c.removeFrom);
-        makeFolders(base + "\\pf");
+        const std::wstring base = freshFolder(L"folders");
+        makeFolders(base + L"\\" + c.removeFrom);
+        makeFolders(base + L"\\pf");
         if (*c.keep) {
-            std::string keep = base + "\\" + c.keep;
-            makeFolders(keep.substr(0, keep.rfind('\\')));
+            std::wstring keep = base + L"\\" + c.keep;
+            makeFolders(keep.substr(0, keep.rfind(L'\\')));
             writeFile(keep);
         }
         RemovalReport report = {};
-        removeEmptyFolders((base + "\\" + c.removeFrom).c_str(), (base + "\\pf").c_str(), report);
+        removeEmptyFolders((base + L"\\" + c.removeFrom).c_str(), (base + L"\\pf").c_str(), report);
         EXPECT_FALSE(hasFailures(report)) << c.description;
-        for (const char* folder : c.remaining)
-            EXPECT_TRUE(exists(base + "\\" + folder)) << c.description << ": " << folder;
-        for (const char* folder : c.gone)
-            EXPECT_FALSE(exists(base + "\\" + folder)) << c.description << ": " << folder;
+        for (const WCHAR* folder : c.remaining)
+            EXPECT_TRUE(exists(base + L"\\" + folder)) << c.description << ": " << folder;
+        for (const WCHAR* folder : c.gone)
+            EXPECT_FALSE(exists(base + L"\\" + folder)) << c.description << ": " << folder;
     }
+}
+
+TEST(Folders, theProgramFilesFolderIsReadWholeAndWithinTheBuffer)
+{
+    const char keyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+    const WCHAR valueName[] = L"ProgramFilesDir";
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    WCHAR saved[pathCapacity];
+    DWORD savedType = 0;
+    DWORD savedSize = sizeof saved;
+    ASSERT_EQ(RegQueryValueExW(key, valueName, nullptr, &savedType, reinterpret_cast<BYTE*>(saved), &savedSize),
+              ERROR_SUCCESS);
+    // The value and its NUL fill the buffer: 258 characters.
+    const std::wstring longest = L"C:\\" + std::wstring(pathCapacity - 5, L'東');
+    struct Case {
+        std::wstring stored;
+        DWORD type;
+        bool read;   // read back, and equal to stored
+    } cases[] = {
+        {L"C:\\Program Files", REG_SZ, true},
+        {L"C:\\Programme Łódź 東京", REG_SZ, true},
+        {longest, REG_SZ, true},
+        {longest + std::wstring(pathCapacity, L'x'), REG_SZ, false},
+        {L"", REG_SZ, false},
+        {L"%ProgramFiles%", REG_EXPAND_SZ, false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(RegSetValueExW(key, valueName, 0, c.type, reinterpret_cast<const BYTE*>(c.stored.c_str()),
+                                 DWORD((c.stored.size() + 1) * sizeof(WCHAR))),
+                  ERROR_SUCCESS);
+        WCHAR folder[pathCapacity + 1];
+        folder[pathCapacity] = L'#';
+        EXPECT_EQ(readProgramFilesFolder(folder, pathCapacity), c.read) << c.stored;
+        EXPECT_EQ(folder[pathCapacity], L'#') << "written past the buffer";
+        if (c.read)
+            EXPECT_EQ(std::wstring(folder), c.stored);
+    }
+    RegSetValueExW(key, valueName, 0, savedType, reinterpret_cast<const BYTE*>(saved), savedSize);
+    RegCloseKey(key);
 }
 
 // ---- desktop links ----
@@ -394,66 +511,78 @@ protected:
 
 TEST_F(DesktopLinks, onlyLinksIntoTheBookFolderGoWithTheirEmptiedFolders)
 {
-    const std::string desktop = freshFolder("desktop");
-    const std::string book = testRoot + "\\Program Files\\Corvalin";
-    const char linkName[] = "The Tolm Language.lnk";
-    struct Link {
-        const char* folder;    // below the desktop
-        const char* name;
-        std::string target;
-        bool removed;
-    } links[] = {
-        {"Tolm\\Books", linkName, book + "\\index.htm", true},
-        {"", linkName, book + "\\start.htm", true},
-        {"Other", linkName, "C:\\Elsewhere\\index.htm", false},
-        {"Deeper", linkName, book + "\\old\\index.htm", false},
-        {"Named", "Another.lnk", book + "\\index.htm", false},
-        {"Prefix", linkName, book + "X\\index.htm", false},
+    const WCHAR linkName[] = L"The Tolm Language.lnk";
+    struct Tree {
+        std::wstring desktop;      // below testRoot
+        std::wstring book;
+        const WCHAR* linkFolder;   // below the desktop, a chain that holds only the link
+    } trees[] = {
+        {L"desktop", testRoot + L"\\Program Files\\Corvalin", L"Tolm\\Books"},
+        {foreignDesktop, testRoot + L"\\Program Files\\" + foreignPages + L"\\Corvalin", L"Tolm Ζωή\\Книги 書"},
     };
-    for (const Link& link : links) {
-        std::string folder = *link.folder ? desktop + "\\" + link.folder : desktop;
-        makeFolders(folder);
-        ASSERT_TRUE(saveLink(folder + "\\" + link.name, link.target)) << link.folder;
-    }
-    writeFile(desktop + "\\Other\\readme.txt");
+    for (const Tree& tree : trees) {
+        const std::wstring desktop = freshFolder(tree.desktop);
+        const std::wstring& book = tree.book;
+        struct Link {
+            const WCHAR* folder;    // below the desktop
+            const WCHAR* name;
+            std::wstring target;
+            bool removed;
+        } links[] = {
+            {tree.linkFolder, linkName, book + L"\\index.htm", true},
+            {L"", linkName, book + L"\\start.htm", true},
+            {L"Other", linkName, L"C:\\Elsewhere\\index.htm", false},
+            {L"Deeper", linkName, book + L"\\old\\index.htm", false},
+            {L"Named", L"Another.lnk", book + L"\\index.htm", false},
+            {L"Prefix", linkName, book + L"X\\index.htm", false},
+        };
+        for (const Link& link : links) {
+            std::wstring folder = *link.folder ? desktop + L"\\" + link.folder : desktop;
+            makeFolders(folder);
+            ASSERT_TRUE(saveLink(folder + L"\\" + link.name, link.target)) << folder;
+        }
+        writeFile(desktop + L"\\Other\\readme.txt");
 
-    RemovalReport report = {};
-    removeBookLinks(desktop.c_str(), book.c_str(), linkName, report);
-    EXPECT_FALSE(hasFailures(report));
-    for (const Link& link : links) {
-        std::string folder = *link.folder ? desktop + "\\" + link.folder : desktop;
-        EXPECT_NE(exists(folder + "\\" + link.name), link.removed) << link.folder;
+        RemovalReport report = {};
+        removeBookLinks(desktop.c_str(), book.c_str(), linkName, report);
+        EXPECT_FALSE(hasFailures(report)) << desktop;
+        for (const Link& link : links) {
+            std::wstring folder = *link.folder ? desktop + L"\\" + link.folder : desktop;
+            EXPECT_NE(exists(folder + L"\\" + link.name), link.removed) << folder;
+        }
+        const std::wstring chain = tree.linkFolder;
+        EXPECT_FALSE(exists(desktop + L"\\" + chain.substr(0, chain.find(L'\\'))))
+            << desktop << L": the emptied link folder chain stays";
+        EXPECT_TRUE(exists(desktop)) << desktop << L": the desktop itself was removed";
     }
-    EXPECT_FALSE(exists(desktop + "\\Tolm")) << "the emptied link folder chain stays";
-    EXPECT_TRUE(exists(desktop)) << "the desktop itself was removed";
 }
 
 TEST_F(DesktopLinks, anEmptiedDesktopItselfStays)
 {
-    const std::string desktop = freshFolder("bare-desktop");
-    const std::string book = testRoot + "\\Books";
-    ASSERT_TRUE(saveLink(desktop + "\\The Tolm Language.lnk", book + "\\index.htm"));
+    const std::wstring desktop = freshFolder(L"bare-desktop");
+    const std::wstring book = testRoot + L"\\Books";
+    ASSERT_TRUE(saveLink(desktop + L"\\The Tolm Language.lnk", book + L"\\index.htm"));
     RemovalReport report = {};
-    removeBookLinks(desktop.c_str(), book.c_str(), "The Tolm Language.lnk", report);
-    EXPECT_FALSE(exists(desktop + "\\The Tolm Language.lnk"));
+    removeBookLinks(desktop.c_str(), book.c_str(), L"The Tolm Language.lnk", report);
+    EXPECT_FALSE(exists(desktop + L"\\The Tolm Language.lnk"));
     EXPECT_TRUE(exists(desktop));
 }
 
 TEST_F(DesktopLinks, linksBelowTheSearchDepthAreNotTouched)
 {
-    const std::string desktop = freshFolder("deep-desktop");
-    const std::string book = testRoot + "\\Books";
-    std::string reachable = desktop;
+    const std::wstring desktop = freshFolder(L"deep-desktop");
+    const std::wstring book = testRoot + L"\\Books";
+    std::wstring reachable = desktop;
     for (int level = 0; level < linkSearchDepth; ++level)
-        reachable += "\\d";
-    const std::string tooDeep = reachable + "\\d";
+        reachable += L"\\d";
+    const std::wstring tooDeep = reachable + L"\\d";
     makeFolders(tooDeep);
-    ASSERT_TRUE(saveLink(reachable + "\\The Tolm Language.lnk", book + "\\index.htm"));
-    ASSERT_TRUE(saveLink(tooDeep + "\\The Tolm Language.lnk", book + "\\index.htm"));
+    ASSERT_TRUE(saveLink(reachable + L"\\The Tolm Language.lnk", book + L"\\index.htm"));
+    ASSERT_TRUE(saveLink(tooDeep + L"\\The Tolm Language.lnk", book + L"\\index.htm"));
     RemovalReport report = {};
-    removeBookLinks(desktop.c_str(), book.c_str(), "The Tolm Language.lnk", report);
-    EXPECT_FALSE(exists(reachable + "\\The Tolm Language.lnk"));
-    EXPECT_TRUE(exists(tooDeep + "\\The Tolm Language.lnk"));
+    removeBookLinks(desktop.c_str(), book.c_str(), L"The Tolm Language.lnk", report);
+    EXPECT_FALSE(exists(reachable + L"\\The Tolm Language.lnk"));
+    EXPECT_TRUE(exists(tooDeep + L"\\The Tolm Language.lnk"));
 }
 
 // ---- the uninstall key ----
@@ -461,36 +590,44 @@ TEST_F(DesktopLinks, linksBelowTheSearchDepthAreNotTouched)
 TEST(UninstallKey, removedOnlyWhenItNamesThisUninstaller)
 {
     const char keyPath[] = "Software\\KestrunUnit\\Uninstall";
-    const char exePath[] = "C:\\Program Files\\Corvalin\\Kestrun.exe";
+    const WCHAR plainPath[] = L"C:\\Program Files\\Corvalin\\Kestrun.exe";
+    const WCHAR foreignPath[] = L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe";
     struct Case {
-        const char* recorded;   // the UninstallString value, or nullptr for none
+        const WCHAR* exePath;
+        const WCHAR* recorded;   // the UninstallString value, or nullptr for none
         bool removed;
     } cases[] = {
-        {"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", true},
-        {"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
-        {"\"c:\\program files\\corvalin\\KESTRUN.EXE\"", true},
-        {"\"C:\\Spare\\Kestrun.exe\"", false},
-        {"\"C:\\Program Files\\Corvalin\\Kestrun.exe", false},   // unterminated quote
-        {"C:\\Program Files\\Corvalin\\Kestrun.exe /x", false},
-        {nullptr, false},
+        {plainPath, L"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", true},
+        {plainPath, L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
+        {plainPath, L"\"c:\\program files\\corvalin\\KESTRUN.EXE\"", true},
+        {plainPath, L"\"C:\\Spare\\Kestrun.exe\"", false},
+        {plainPath, L"\"C:\\Program Files\\Corvalin\\Kestrun.exe", false},   // unterminated quote
+        {plainPath, L"C:\\Program Files\\Corvalin\\Kestrun.exe /x", false},
+        {plainPath, nullptr, false},
+        {foreignPath, L"\"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe\"", true},
+        {foreignPath, L"\"c:\\program files\\Łódź 東京\\corvalin\\kestrun.exe\"", true},
+        // The same path after an ANSI round trip names another folder.
+        {foreignPath, L"\"C:\\Program Files\\??d? ??\\Corvalin\\Kestrun.exe\"", false},
+        {foreignPath, L"\"C:\\Program Files\\Łódź 東京\\Kestrun.exe\"", false},
     };
     for (const Case& c : cases) {
+        const WCHAR* shown = c.recorded ? c.recorded : L"(no value)";
         HKEY key;
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         if (c.recorded)
-            RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.recorded),
-                           DWORD(lstrlenA(c.recorded) + 1));
+            RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.recorded),
+                           DWORD((lstrlenW(c.recorded) + 1) * sizeof(WCHAR)));
         RegCloseKey(key);
 
         RemovalReport report = {};
-        EXPECT_EQ(keyNamesUninstaller(HKEY_CURRENT_USER, keyPath, exePath), c.removed) << c.recorded;
-        removeUninstallKey(HKEY_CURRENT_USER, keyPath, exePath, report);
+        EXPECT_EQ(keyNamesUninstaller(HKEY_CURRENT_USER, keyPath, c.exePath), c.removed) << shown;
+        removeUninstallKey(HKEY_CURRENT_USER, keyPath, c.exePath, report);
         EXPECT_FALSE(hasFailures(report));
         bool present = RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
         if (present)
             RegCloseKey(key);
-        EXPECT_NE(present, c.removed) << (c.recorded ? c.recorded : "(no value)");
+        EXPECT_NE(present, c.removed) << shown;
         RegDeleteKeyA(HKEY_CURRENT_USER, keyPath);
     }
 }
@@ -498,13 +635,14 @@ TEST(UninstallKey, removedOnlyWhenItNamesThisUninstaller)
 TEST(UninstallKey, aValueWithoutTerminatorIsReadWithinItsSize)
 {
     const char keyPath[] = "Software\\KestrunUnit\\Unterminated";
-    const char exePath[] = "C:\\B\\Kestrun.exe";
+    const WCHAR exePath[] = L"C:\\Łódź\\Kestrun.exe";
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     // Stored without its NUL and followed in memory by more text.
-    const char stored[] = "C:\\B\\Kestrun.exeTRAILING";
-    RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored), DWORD(lstrlenA(exePath)));
+    const WCHAR stored[] = L"C:\\Łódź\\Kestrun.exeTRAILING";
+    RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored),
+                   DWORD(lstrlenW(exePath) * sizeof(WCHAR)));
     RegCloseKey(key);
     EXPECT_TRUE(keyNamesUninstaller(HKEY_CURRENT_USER, keyPath, exePath));
     RegDeleteKeyA(HKEY_CURRENT_USER, keyPath);
