@@ -4,12 +4,18 @@
 // exists, pagesDestination.existingLength is the position at which each target
 // file name is written before its entry is extracted. The same holds for
 // iconDestination.path and desktopBaseLength once the icon chain has run.
+//
+// What the run sets aside and makes goes into one record (install_record.h),
+// which is also its journal; the rollback reads only that record.
 #include "install.h"
 
 #include <windows.h>
 
+#include <string.h>
+
 #include "extract.h"
 #include "folder_chain.h"
+#include "install_record.h"
 #include "messages.h"
 #include "page_manifest.h"
 #include "product.h"
@@ -25,18 +31,9 @@ constexpr char noSuffix[] = "";
 constexpr char resourceNameFormat[] = "#%d";
 constexpr int nameCapacity = 80;   // resource names and the link name
 static_assert(sizeof productName + sizeof linkNameFormat <= nameCapacity, "link name fits");
+static_assert(registeredValueCount <= savedValueCount, "every registered value can be kept");
 
-enum class EntryResult { written, missing, failed };
-
-// What this run has made, for the rollback.
-struct InstallProgress {
-    int pagesFoldersCreated;
-    int iconFoldersCreated;
-    bool shortcutSaved;           // also: the failure did not happen at the first page
-    int mainNamesReached;         // leading main-list names whose files this run wrote or began
-    int extraNamesReached;        // the same for the extra list
-    char linkName[nameCapacity];
-};
+InstallRecord record;
 
 const char* nextName(const char* name)
 {
@@ -49,128 +46,97 @@ bool isReplacedInVariant(int number)
            number <= lastReplacedResource;
 }
 
-EntryResult installEntry(const char* name, const char* suffix, int number)
+// A missing entry fails like a damaged one.
+bool installEntry(const char* name, const char* suffix, int number)
 {
     DestinationPath& pages = installSettings.pagesDestination;
     if (!writeNameAt(pages.path, pages.existingLength, name, suffix))
-        return EntryResult::failed;
+        return false;
     char resourceName[nameCapacity];
     wsprintfA(resourceName, resourceNameFormat, number);
     HRSRC resource = FindResourceA(nullptr, resourceName, resourceName);
-    if (!resource)
-        return EntryResult::missing;
-    return extractPayloadEntry(resource) == 0 ? EntryResult::written : EntryResult::failed;
-}
-
-void deleteInstalledFile(const char* name, const char* suffix)
-{
-    DestinationPath& pages = installSettings.pagesDestination;
-    if (writeNameAt(pages.path, pages.existingLength, name, suffix))
-        DeleteFileW(pages.path);
-}
-
-// Deletes the files of a list's first count names. A file of a name the run
-// skipped or never reached was not written by it, so it may be the user's: it stays.
-void deleteListFiles(const char* names, const char* suffix, int firstNumber, int count)
-{
-    int number = firstNumber;
-    for (const char* name = names; *name && number < firstNumber + count; name = nextName(name), number++)
-        if (!isReplacedInVariant(number))
-            deleteInstalledFile(name, suffix);
+    return resource && extractPayloadEntry(resource) == 0;
 }
 
 // Runs while pagesDestination.path names the first page, the shortcut's target.
-// A failed icon chain is reported and the link goes into its deepest existing folder.
-bool placeShortcut(InstallProgress& progress)
+// A failed icon chain is reported and the link goes into its deepest existing
+// folder. A link already there is set aside first.
+bool placeShortcut()
 {
     DestinationPath& icon = installSettings.iconDestination;
     if (!cutPathAt(icon.path, icon.existingLength) ||
-        !createFolderChain(installSettings.desktopBaseLength, icon.newFolder, icon.path,
-                           progress.iconFoldersCreated))
+        !createFolderChain(installSettings.desktopBaseLength, icon.newFolder, icon.path, record.iconFoldersCreated))
         showInstallError(iconFolderFailedText);
-    wsprintfA(progress.linkName, linkNameFormat, productName);
-    progress.shortcutSaved = createDesktopShortcut(progress.linkName);
-    return progress.shortcutSaved;
+    // createFolderChain leaves the path terminated after the folder's backslash.
+    lstrcpynW(record.iconFolder, icon.path, pathCapacity);
+    char linkName[nameCapacity];
+    wsprintfA(linkName, linkNameFormat, productName);
+    if (!writeNameAt(icon.path, installSettings.desktopBaseLength, linkName, noSuffix) ||
+        !setAsideLink(record, icon.path)) {
+        showShortcutError(linkName);
+        return false;
+    }
+    return createDesktopShortcut(linkName);
 }
 
-bool installMainPages(InstallProgress& progress)
+bool installMainPages()
 {
     int number = firstMainResource;
     for (const char* name = mainPageNames; *name; name = nextName(name), number++) {
         if (isReplacedInVariant(number))
             continue;
-        const EntryResult result = installEntry(name, pageSuffix, number);
-        if (result != EntryResult::missing)
-            progress.mainNamesReached = number - firstMainResource + 1;
-        if (result != EntryResult::written)
+        if (!installEntry(name, pageSuffix, number))
             return false;
-        if (number == firstMainResource && !placeShortcut(progress))
+        if (number == firstMainResource && !placeShortcut())
             return false;
     }
     return true;
 }
 
-bool installExtraFiles(InstallProgress& progress)
+bool installExtraFiles()
 {
     int number = firstExtraResource;
-    for (const char* name = extraFileNames; *name; name = nextName(name), number++) {
-        const EntryResult result = installEntry(name, noSuffix, number);
-        if (result != EntryResult::missing)
-            progress.extraNamesReached = number - firstExtraResource + 1;
-        if (result != EntryResult::written)
+    for (const char* name = extraFileNames; *name; name = nextName(name), number++)
+        if (!installEntry(name, noSuffix, number))
             return false;
-    }
     return true;
 }
 
-// Removes everything the install made once pages were being written: the
-// shortcut, the icon folders it created, the files it wrote or began to write,
-// the registration, the uninstaller and the pages folders it created.
-void rollBack(InstallProgress& progress)
+// Everything after the pages folder exists: the uninstaller and its
+// registration, the pages with the shortcut, the variant's files.
+bool installBook()
 {
-    DestinationPath& icon = installSettings.iconDestination;
-    DestinationPath& pages = installSettings.pagesDestination;
-    if (progress.shortcutSaved && writeNameAt(icon.path, installSettings.desktopBaseLength, progress.linkName, noSuffix))
-        DeleteFileW(icon.path);
-    removeCreatedFolders(icon.path, installSettings.desktopBaseLength, progress.iconFoldersCreated);
-    // A skipped page's name recurs in the extra list, which deletes it if it got that far.
-    deleteListFiles(mainPageNames, pageSuffix, firstMainResource, progress.mainNamesReached);
-    deleteListFiles(extraFileNames, noSuffix, firstExtraResource, progress.extraNamesReached);
-    removeUninstallRegistration();
-    deleteInstalledFile(uninstallerFileName, noSuffix);
-    removeCreatedFolders(pages.path, pages.existingLength, progress.pagesFoldersCreated);
-    showInstallError(copyFailedText);
+    const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
+    if (!recordBookNames(record, uninstallerFileName, mainPageNames, pageSuffix, extraFileNames) ||
+        !setAsideBookFiles(record) || !installEntry(uninstallerFileName, noSuffix, uninstallerResource))
+        return false;
+    // A value that could not be kept is not replaced: the registration fails instead.
+    if (!valuesKept || !registerUninstaller(installSettings.pagesDestination.path))
+        showInstallError(registrationFailedText);
+    return installMainPages() && (!installSettings.specificBook || installExtraFiles());
 }
 
 } // namespace
 
 void runInstall()
 {
-    InstallProgress progress = {};
     DestinationPath& pages = installSettings.pagesDestination;
+    memset(&record, 0, sizeof record);
 
     int filePosition = 0;
     if (!cutPathAt(pages.path, pages.existingLength) ||
-        !createFolderChain(filePosition, pages.newFolder, pages.path, progress.pagesFoldersCreated)) {
-        removeCreatedFolders(pages.path, filePosition, progress.pagesFoldersCreated);
+        !createFolderChain(filePosition, pages.newFolder, pages.path, record.pagesFoldersCreated)) {
+        removeCreatedFolders(pages.path, filePosition, record.pagesFoldersCreated);
         showInstallError(pagesFolderFailedText);
         return;
     }
     pages.existingLength = filePosition;
+    lstrcpyW(record.pagesFolder, pages.path);
 
-    const EntryResult uninstaller = installEntry(uninstallerFileName, noSuffix, uninstallerResource);
-    if (uninstaller != EntryResult::written) {
-        // Only a file this run started may be removed; a missing entry wrote nothing.
-        if (uninstaller == EntryResult::failed)
-            deleteInstalledFile(uninstallerFileName, noSuffix);
-        removeCreatedFolders(pages.path, pages.existingLength, progress.pagesFoldersCreated);
+    if (installBook()) {
+        completeInstall(record);
+    } else {
+        undoInstall(record);
         showInstallError(copyFailedText);
-        return;
     }
-
-    if (!registerUninstaller(pages.path))
-        showInstallError(registrationFailedText);
-
-    if (!installMainPages(progress) || (installSettings.specificBook && !installExtraFiles(progress)))
-        rollBack(progress);
 }

@@ -3,6 +3,7 @@
 
 #define TOLM_PRODUCT_NAME "The Tolm Language"
 #define TOLM_PUBLISHER "Corvalin"
+#define TOLM_UNINSTALLER_FILE "Kestrun.exe"
 // The release: the version resource's numbers and text, and the dotted form
 // that the Add/Remove Programs entry and the release's manifests show.
 #define TOLM_VERSION 0, 0, 0, 6
@@ -13,7 +14,7 @@
 #ifndef RC_INVOKED
 inline constexpr char productName[] = TOLM_PRODUCT_NAME;
 inline constexpr char wizardCaption[] = "Install " TOLM_PRODUCT_NAME;
-inline constexpr char uninstallerFileName[] = "Kestrun.exe";
+inline constexpr char uninstallerFileName[] = TOLM_UNINSTALLER_FILE;
 inline constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
 inline constexpr char uninstallKeyClass[] = "Kestrun";
 inline constexpr char linkNameFormat[] = "%s.lnk";

@@ -6,14 +6,23 @@
 
 namespace {
 
-constexpr char displayNameValue[] = "DisplayName";
-constexpr WCHAR uninstallStringValue[] = L"UninstallString";
 // Quoted, so that a path with spaces cannot be read as a shorter program path
 // followed by arguments.
 constexpr WCHAR quotedFormat[] = L"\"%s\"";
 constexpr int quotedCapacity = pathCapacity + 2;
+constexpr WCHAR displayName[] = L"" TOLM_PRODUCT_NAME;
+
+enum RegisteredValue { uninstallString, displayNameValue };
+
+bool setText(HKEY key, RegisteredValue value, const WCHAR* text, int length)
+{
+    return RegSetValueExW(key, registeredValueNames[value], 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          DWORD(length + 1) * sizeof(WCHAR)) == ERROR_SUCCESS;
+}
 
 } // namespace
+
+const WCHAR* const registeredValueNames[registeredValueCount] = {L"UninstallString", L"DisplayName"};
 
 bool registerUninstaller(const WCHAR* uninstallerPath)
 {
@@ -27,17 +36,8 @@ bool registerUninstaller(const WCHAR* uninstallerPath)
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, const_cast<char*>(uninstallKeyClass), 0,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
         return false;
-    // The registry holds every text in UTF-16: the ASCII name reads the same either way.
-    const bool written =
-        RegSetValueExW(key, uninstallStringValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(quoted),
-                       DWORD(quotedLength + 1) * sizeof(WCHAR)) == ERROR_SUCCESS &&
-        RegSetValueExA(key, displayNameValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(productName),
-                       sizeof productName) == ERROR_SUCCESS;
+    const bool written = setText(key, uninstallString, quoted, quotedLength) &&
+                         setText(key, displayNameValue, displayName, lstrlenW(displayName));
     RegCloseKey(key);
     return written;
-}
-
-void removeUninstallRegistration()
-{
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath);
 }

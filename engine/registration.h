@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+// The values registerUninstaller sets, in the order it sets them: the install
+// keeps their earlier contents before it replaces them.
+constexpr int registeredValueCount = 2;
+extern const WCHAR* const registeredValueNames[registeredValueCount];
+
 // Creates or opens the uninstall key and sets "UninstallString" (uninstallerPath
 // in double quotes) and "DisplayName". False when the key or a value cannot be
 // written; the second value is not attempted when the first fails.
 bool registerUninstaller(const WCHAR* uninstallerPath);
-
-// Deletes the uninstall key; a missing key is not an error.
-void removeUninstallRegistration();

@@ -10,6 +10,7 @@
 #include "abi_names.h"
 #include "common_controls.h"
 #include "dll_search.h"
+#include "install_record.h"
 #include "messages.h"
 #include "pages.h"
 #include "product.h"
@@ -49,6 +50,9 @@ void raiseRunningCopy()
 void showWizard()
 {
     installSettings.appInstance = GetModuleHandleA(nullptr);
+    // An install that was killed is settled before anything is offered: the
+    // pages page then proposes the install that is really there.
+    settleInterruptedInstall();
     // Without the common controls there is no wizard, as when PropertySheetA
     // answers -1 for a wizard window it could not create.
     if (!bindCommonControls() || runWizard() == -1) {

@@ -1,0 +1,127 @@
+// The journal: the install record as a binary value of the uninstall key.
+//
+// A journal is read back only when it is exactly a record of this format
+// whose every text is terminated within its field, whose names are plain file
+// names and whose counts are in range, so that no damaged value can send the
+// rollback outside what a run could have made.
+#include "install_record.h"
+
+#include "product.h"
+
+namespace {
+
+constexpr WCHAR journalValue[] = L"InstallJournal";
+constexpr uint32_t journalMagic = 0x4A4C4F54;   // "TOLJ"
+constexpr int folderCountLimit = pathCapacity / 2;   // a chain of one-letter folders
+
+struct StoredJournal {
+    uint32_t magic;
+    uint32_t size;   // of the whole value: a record of another layout is refused
+    InstallRecord record;
+};
+
+// The record and the journal's own fields: no file block, but more than a
+// stack frame may hold.
+StoredJournal stored;
+
+bool isTerminated(const WCHAR* text, int capacity)
+{
+    for (int i = 0; i < capacity; i++)
+        if (text[i] == L'\0')
+            return true;
+    return false;
+}
+
+bool isNameCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.';
+}
+
+// count packed names of letters, digits, '_', '-' and '.', not all dots, then
+// the empty name, all within the field.
+bool namesAreWellFormed(const char* names, int count)
+{
+    int at = 0;
+    for (int i = 0; i < count; i++) {
+        bool onlyDots = true;
+        const int start = at;
+        for (; at < recordNameCapacity && names[at] != '\0'; at++) {
+            if (!isNameCharacter(names[at]))
+                return false;
+            onlyDots = onlyDots && names[at] == '.';
+        }
+        if (at >= recordNameCapacity - 1 || at == start || onlyDots)
+            return false;
+        at++;
+    }
+    return names[at] == '\0';
+}
+
+bool isWellFormed(const InstallRecord& record)
+{
+    if (record.nameCount < 0 || record.nameCount > recordNameLimit ||
+        record.pagesFoldersCreated < 0 || record.pagesFoldersCreated > folderCountLimit ||
+        record.iconFoldersCreated < 0 || record.iconFoldersCreated > folderCountLimit ||
+        !isTerminated(record.pagesFolder, pathCapacity) || !isTerminated(record.iconFolder, pathCapacity) ||
+        !isTerminated(record.linkPath, pathCapacity) ||
+        !namesAreWellFormed(record.names, record.nameCount))
+        return false;
+    const int folderLength = lstrlenW(record.pagesFolder);
+    if (folderLength < 3 || record.pagesFolder[folderLength - 1] != L'\\')
+        return false;
+    for (const SavedValue& value : record.values)
+        if (!isTerminated(value.name, valueNameCapacity) || value.size > valueDataCapacity)
+            return false;
+    return true;
+}
+
+bool openKey(REGSAM access, HKEY& key)
+{
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, access, &key) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+bool writeJournal(const InstallRecord& record)
+{
+    HKEY key;
+    DWORD disposition;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, const_cast<char*>(uninstallKeyClass), 0,
+                        KEY_SET_VALUE, nullptr, &key, &disposition) != ERROR_SUCCESS)
+        return false;
+    stored.magic = journalMagic;
+    stored.size = sizeof stored;
+    stored.record = record;
+    const bool written = RegSetValueExW(key, journalValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
+                                        sizeof stored) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+bool readJournal(InstallRecord& record)
+{
+    HKEY key;
+    if (!openKey(KEY_QUERY_VALUE, key))
+        return false;
+    DWORD type = 0;
+    DWORD size = sizeof stored;
+    const LONG status =
+        RegQueryValueExW(key, journalValue, nullptr, &type, reinterpret_cast<BYTE*>(&stored), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_BINARY || size != sizeof stored || stored.magic != journalMagic ||
+        stored.size != sizeof stored || !isWellFormed(stored.record))
+        return false;
+    record = stored.record;
+    return true;
+}
+
+bool removeJournal()
+{
+    HKEY key;
+    if (!openKey(KEY_SET_VALUE, key))
+        return true;   // no key, no journal
+    const LONG status = RegDeleteValueW(key, journalValue);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}

@@ -1,0 +1,117 @@
+// What one install run has set aside and made: the record its rollback reads,
+// and which survives the run when it is killed.
+//
+// An install never overwrites what was there. Before it writes anything in
+// the pages folder, it renames every book file that exists there to the same
+// name plus "~tolm" (a set-aside name: '~' never occurs in a book's names),
+// and it does the same with an existing shortcut before saving its own. It
+// keeps the uninstall key's values it is going to replace. On failure the
+// rollback deletes what the run wrote and renames the set-aside files back;
+// on success they are deleted.
+//
+// While the run is open, the record is also the journal: the binary value
+// "InstallJournal" of the uninstall key, written before the first file is set
+// aside and again before the shortcut is, and marked committed once the
+// install is complete. The registry replaces a value whole, so each write is
+// atomic, and only administrators can write there, as only they can install.
+// A later run of the installer, or the uninstaller, settles a journal left by
+// a killed run: an open run is rolled back, so the earlier install comes back
+// whole; a committed one is completed, so its set-aside files go. The journal
+// goes last, once everything it lists is settled.
+//
+// The layout uses fixed-size fields only, the same for 32- and 64-bit builds.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include "settings.h"
+
+// Appended to a file's name to set it aside.
+#define TOLM_SET_ASIDE_SUFFIX "~tolm"
+constexpr char setAsideSuffix[] = TOLM_SET_ASIDE_SUFFIX;
+
+constexpr int recordNameCapacity = 2048;   // packed book file names, ASCII, final empty name included
+constexpr int recordNameLimit = 256;       // book file names at most (bits of `existed`)
+constexpr int savedValueCount = 10;        // uninstall key values a run may replace
+constexpr int valueNameCapacity = 32;      // characters of a value's name
+constexpr int valueDataCapacity = 544;     // bytes of a value's data: a quoted path and a switch fit
+
+// One uninstall key value as it was before the run.
+struct SavedValue {
+    WCHAR name[valueNameCapacity];   // empty: unused slot
+    uint32_t existed;                // 0: the value was absent, and the rollback deletes it
+    uint32_t type;
+    uint32_t size;                   // bytes of data
+    uint8_t data[valueDataCapacity];
+};
+
+struct InstallRecord {
+    uint32_t committed;              // nonzero once every file, link and value of the run is in place
+    uint32_t keyExisted;             // the uninstall key existed before the run
+    uint32_t linkExisted;            // a file of the shortcut's name was set aside at linkPath
+    int32_t pagesFoldersCreated;     // deepest folders of pagesFolder this run created
+    int32_t iconFoldersCreated;      // deepest folders of iconFolder this run created
+    int32_t nameCount;               // entries of `names`
+    WCHAR pagesFolder[pathCapacity]; // the pages folder, ending in a backslash
+    WCHAR iconFolder[pathCapacity];  // the folder that receives the shortcut, ending in a backslash;
+                                     // empty until the icon chain has run
+    WCHAR linkPath[pathCapacity];    // the shortcut this run saves or saved; empty before that
+    uint8_t existed[recordNameLimit / 8];   // bit i: book file i existed and is set aside
+    char names[recordNameCapacity];  // the book's file names in the pages folder, each once, packed
+    SavedValue values[savedValueCount];
+};
+
+// The name plus the set-aside suffix, in a buffer of pathCapacity characters;
+// false when it would not fit.
+bool setAsideName(WCHAR* out, const WCHAR* path);
+
+// Settles what a killed run left, as its journal tells: rolls an open run
+// back, completes a committed one. Nothing happens without a journal; one
+// that is not a well-formed record is left alone.
+void settleInterruptedInstall();
+
+// Rolls back everything the record lists: deletes the shortcut it saved and
+// restores the one set aside, removes the icon folders it created, deletes the
+// book files it wrote and restores the ones set aside, restores the key's
+// values (deleting the key it created) and the journal with them, and removes
+// the pages folders it created. The journal stays when something could not be
+// restored, so that a later run tries again.
+void undoInstall(InstallRecord& record);
+
+// Marks the journal committed, deletes the set-aside files of the complete
+// install, then the journal.
+void completeInstall(InstallRecord& record);
+
+// ---- journal (install_journal.cpp) ----
+// Writes the record as the journal. False when the key cannot be written.
+bool writeJournal(const InstallRecord& record);
+// Reads the journal; false when there is none or it is not a well-formed record.
+bool readJournal(InstallRecord& record);
+// Deletes the journal; true when it is gone.
+bool removeJournal();
+
+// ---- setting aside (set_aside.cpp) ----
+// Fills in the record's book file names: the uninstaller's, every main page's
+// and every extra file's, each once. False when they do not fit the record.
+bool recordBookNames(InstallRecord& record, const char* uninstaller, const char* mainNames,
+                     const char* mainSuffix, const char* extraNames);
+// Marks each book file that exists in the pages folder, then writes the
+// journal, then renames each marked file to its set-aside name. False at the
+// first rename that fails; the record then says what has to be undone. A
+// journal that cannot be written does not stop the run.
+bool setAsideBookFiles(InstallRecord& record);
+// Records linkPath as the run's shortcut and whether a file of that name
+// exists, writes the journal, then sets that file aside. False when an
+// existing file has no room for its set-aside name or cannot be moved.
+bool setAsideLink(InstallRecord& record, const WCHAR* linkPath);
+
+// ---- the uninstall key's values (saved_values.cpp) ----
+// Records whether the key exists and the current values of the count names.
+// False when a value cannot be kept: it is larger than its slot, or there are
+// more names than slots.
+bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int count);
+// Puts every saved value back, deleting those that were absent. True when all
+// of it succeeded. Deleting a key the run created is the caller's last step.
+bool restoreUninstallValues(const InstallRecord& record);

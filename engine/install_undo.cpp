@@ -1,0 +1,114 @@
+// Undoing or completing a run from its record: in the run itself, and in a
+// later run that finds the journal of a killed one.
+//
+// Each step works from what is on disk now, so it may run again after a kill
+// halfway through it: a set-aside file that is no longer there has gone back
+// already, or was never moved; a file that is already gone is not a failure.
+#include "install_record.h"
+
+#include "folder_chain.h"
+#include "product.h"
+#include "target_path.h"
+
+namespace {
+
+bool exists(const WCHAR* path)
+{
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool deleteIfPresent(const WCHAR* path)
+{
+    if (DeleteFileW(path))
+        return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Puts the set-aside file back over whatever the run left at path.
+bool restoreSetAside(const WCHAR* path)
+{
+    WCHAR aside[pathCapacity];
+    if (!setAsideName(aside, path) || !exists(aside))
+        return true;   // never moved, or back already
+    return MoveFileExW(aside, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool deleteSetAside(const WCHAR* path)
+{
+    WCHAR aside[pathCapacity];
+    return !setAsideName(aside, path) || deleteIfPresent(aside);
+}
+
+bool bookFileExisted(const InstallRecord& record, int index)
+{
+    return (record.existed[index / 8] & (1u << (index % 8))) != 0;
+}
+
+// Calls settle(path, existed) for each book file of the record; false when
+// any call fails.
+template <typename Settle>
+bool forEachBookFile(const InstallRecord& record, Settle settle)
+{
+    WCHAR path[pathCapacity];
+    lstrcpyW(path, record.pagesFolder);
+    const int folderLength = lstrlenW(path);
+    bool settled = true;
+    const char* name = record.names;
+    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
+        if (writeNameAt(path, folderLength, name, ""))
+            settled = settle(path, bookFileExisted(record, i)) && settled;
+    return settled;
+}
+
+bool undoShortcut(const InstallRecord& record)
+{
+    bool settled = true;
+    if (record.linkPath[0] != L'\0')
+        settled = record.linkExisted ? restoreSetAside(record.linkPath) : deleteIfPresent(record.linkPath);
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, record.iconFolder);
+    removeCreatedFolders(folder, lstrlenW(folder), record.iconFoldersCreated);
+    return settled;
+}
+
+// The record of a journal found by a later run: too large for a stack frame.
+InstallRecord interrupted;
+
+} // namespace
+
+void undoInstall(InstallRecord& record)
+{
+    bool settled = undoShortcut(record);
+    settled = forEachBookFile(record, [](const WCHAR* path, bool existed) {
+                  return existed ? restoreSetAside(path) : deleteIfPresent(path);
+              }) && settled;
+    settled = restoreUninstallValues(record) && settled;
+    if (settled && removeJournal() && !record.keyExisted)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath);
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, record.pagesFolder);
+    removeCreatedFolders(folder, lstrlenW(folder), record.pagesFoldersCreated);
+}
+
+void completeInstall(InstallRecord& record)
+{
+    record.committed = 1;
+    writeJournal(record);
+    bool settled = !record.linkExisted || deleteSetAside(record.linkPath);
+    settled = forEachBookFile(record, [](const WCHAR* path, bool existed) {
+                  return !existed || deleteSetAside(path);
+              }) && settled;
+    if (settled)
+        removeJournal();
+}
+
+void settleInterruptedInstall()
+{
+    if (!readJournal(interrupted))
+        return;
+    if (interrupted.committed)
+        completeInstall(interrupted);
+    else
+        undoInstall(interrupted);
+}

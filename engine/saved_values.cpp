@@ -1,0 +1,58 @@
+// The uninstall key's values as they were before a run, and putting them back.
+// Values are kept as raw bytes with their type, read and written through the
+// wide forms, so that what comes back is exactly what was there.
+#include "install_record.h"
+
+#include "product.h"
+
+bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int count)
+{
+    if (count > savedValueCount)
+        return false;
+    HKEY key;
+    record.keyExisted = RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+    bool kept = true;
+    for (int i = 0; i < count && kept; i++) {
+        SavedValue& value = record.values[i];
+        if (lstrlenW(names[i]) >= valueNameCapacity)
+            return false;
+        lstrcpyW(value.name, names[i]);
+        value.existed = 0;
+        value.size = 0;
+        if (!record.keyExisted)
+            continue;
+        DWORD type = 0;
+        DWORD size = valueDataCapacity;
+        const LONG status = RegQueryValueExW(key, value.name, nullptr, &type, value.data, &size);
+        if (status == ERROR_SUCCESS) {
+            value.existed = 1;
+            value.type = type;
+            value.size = size;
+        } else if (status != ERROR_FILE_NOT_FOUND) {
+            kept = false;   // larger than its slot, or unreadable: it must not be replaced
+        }
+    }
+    if (record.keyExisted)
+        RegCloseKey(key);
+    return kept;
+}
+
+bool restoreUninstallValues(const InstallRecord& record)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return !record.keyExisted;   // a key the run never made has nothing to undo
+    bool restored = true;
+    for (const SavedValue& value : record.values) {
+        if (value.name[0] == L'\0')
+            continue;
+        LONG status;
+        if (value.existed)
+            status = RegSetValueExW(key, value.name, 0, value.type, value.data, value.size);
+        else if ((status = RegDeleteValueW(key, value.name)) == ERROR_FILE_NOT_FOUND)
+            status = ERROR_SUCCESS;
+        restored = restored && status == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return restored;
+}

@@ -1,0 +1,110 @@
+// Setting aside what an install is about to replace: the book's files in the
+// pages folder and the shortcut. A rename within the same folder keeps the
+// bytes and is atomic; MoveFileW never replaces an existing file, so a
+// set-aside name that is already taken fails the install instead of losing
+// that file.
+#include "install_record.h"
+
+#include "target_path.h"
+
+namespace {
+
+
+bool isPlainFile(const WCHAR* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Appends name+suffix to the packed names unless it is there already: the
+// variant's extra list repeats a main page's name. Compared without regard to
+// case, as the file system compares names.
+bool appendName(InstallRecord& record, int& used, const char* name, const char* suffix)
+{
+    char candidate[pathCapacity];
+    const int length = lstrlenA(name) + lstrlenA(suffix);
+    if (length >= pathCapacity)
+        return false;
+    lstrcpyA(candidate, name);
+    lstrcpyA(candidate + lstrlenA(name), suffix);
+    for (const char* entry = record.names; entry < record.names + used; entry += lstrlenA(entry) + 1)
+        if (lstrcmpiA(entry, candidate) == 0)
+            return true;
+    // The name, its terminator and the list's final empty name must fit.
+    if (record.nameCount >= recordNameLimit || used + length + 2 > recordNameCapacity)
+        return false;
+    lstrcpyA(record.names + used, candidate);
+    used += length + 1;
+    record.names[used] = '\0';
+    record.nameCount++;
+    return true;
+}
+
+bool appendList(InstallRecord& record, int& used, const char* names, const char* suffix)
+{
+    for (const char* name = names; *name; name += lstrlenA(name) + 1)
+        if (!appendName(record, used, name, suffix))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool setAsideName(WCHAR* out, const WCHAR* path)
+{
+    const int length = lstrlenW(path);
+    if (length >= pathCapacity)
+        return false;
+    lstrcpyW(out, path);
+    return writeNameAt(out, length, setAsideSuffix, "");
+}
+
+bool recordBookNames(InstallRecord& record, const char* uninstaller, const char* mainNames,
+                     const char* mainSuffix, const char* extraNames)
+{
+    int used = 0;
+    record.nameCount = 0;
+    record.names[0] = '\0';
+    return appendName(record, used, uninstaller, "") && appendList(record, used, mainNames, mainSuffix) &&
+           appendList(record, used, extraNames, "");
+}
+
+bool setAsideBookFiles(InstallRecord& record)
+{
+    WCHAR path[pathCapacity];
+    WCHAR aside[pathCapacity];
+    const int folderLength = lstrlenW(record.pagesFolder);
+    lstrcpyW(path, record.pagesFolder);
+
+    // Which files exist is in the journal before the first one moves. Where
+    // the key cannot be written, the run goes on with its record in memory:
+    // it still rolls back, but a kill can then leave set-aside files behind.
+    const char* name = record.names;
+    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
+        if (writeNameAt(path, folderLength, name, "") && isPlainFile(path))
+            record.existed[i / 8] |= uint8_t(1u << (i % 8));
+    writeJournal(record);
+
+    name = record.names;
+    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
+        if (!(record.existed[i / 8] & (1u << (i % 8))))
+            continue;
+        if (!writeNameAt(path, folderLength, name, "") || !setAsideName(aside, path) || !MoveFileW(path, aside))
+            return false;
+    }
+    return true;
+}
+
+bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
+{
+    WCHAR aside[pathCapacity];
+    if (lstrlenW(linkPath) >= pathCapacity)
+        return false;
+    record.linkExisted = isPlainFile(linkPath);
+    // Only a file that is there needs room for its set-aside name.
+    if (record.linkExisted && !setAsideName(aside, linkPath))
+        return false;
+    lstrcpyW(record.linkPath, linkPath);
+    writeJournal(record);
+    return !record.linkExisted || MoveFileW(linkPath, aside);
+}
