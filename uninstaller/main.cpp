@@ -7,6 +7,7 @@
 #include "removal.h"
 
 #include "dll_search.h"
+#include "install_record.h"
 #include "product.h"
 
 static const char questionText[] =
@@ -33,6 +34,9 @@ static void finishRemoval(const RemovalCommand& command)
     if (!waitForOriginal(command.original))
         return;
     static RemovalReport report;
+    // An install killed halfway is settled first: rolled back, the earlier
+    // install it replaced is whole again, and its key is restored.
+    settleInterruptedInstall();
     removeInstalledBook(command.exePath, SelfRemoval::now, report);
     if (hasFailures(report))
         showReport(report);
@@ -61,6 +65,7 @@ static void askAndRemove()
     if (startRemovalCopy(exePath))
         return;
     static RemovalReport report;
+    settleInterruptedInstall();
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
     if (hasFailures(report))
         showReport(report);

@@ -3,10 +3,13 @@
 
 #include <shlobj.h>
 
+#include "install_record.h"
 #include "page_manifest.h"
 #include "product.h"
 
 static const char pageSuffix[] = ".htm";
+static const char pageSetAsideSuffix[] = ".htm" TOLM_SET_ASIDE_SUFFIX;
+static const char uninstallerSetAside[] = TOLM_UNINSTALLER_FILE TOLM_SET_ASIDE_SUFFIX "\0";   // a one-name list
 
 // The shortcut name as the install composed it, in UTF-16 like the names it is
 // compared with.
@@ -58,6 +61,10 @@ void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalR
     removeShortcuts(folder, report);
     removeListedFiles(folder, mainPageNames, pageSuffix, report);
     removeListedFiles(folder, extraFileNames, "", report);
+    // Set aside by an install killed where it could not keep a journal.
+    removeListedFiles(folder, mainPageNames, pageSetAsideSuffix, report);
+    removeListedFiles(folder, extraFileNames, setAsideSuffix, report);
+    removeListedFiles(folder, uninstallerSetAside, "", report);
     removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
 
     WCHAR programFiles[pathCapacity];

@@ -71,6 +71,9 @@ void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR*
 bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder);
 
 // ---- The uninstall key (uninstall_key.cpp) ----
+// The uninstaller path the key's "UninstallString" holds, unquoted, into a
+// buffer of pathCapacity characters; false when the key or value is missing.
+bool readRecordedUninstaller(HKEY root, const char* keyPath, WCHAR* exePath);
 // True when the key's "UninstallString" names exePath.
 bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath);
 // Deletes the key when it names exePath; a key of another install stays.

@@ -4,7 +4,7 @@
 
 static const WCHAR uninstallValueName[] = L"UninstallString";
 
-bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath)
+bool readRecordedUninstaller(HKEY root, const char* keyPath, WCHAR* exePath)
 {
     HKEY key;
     if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
@@ -28,7 +28,14 @@ bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath)
             return false;
         *end = L'\0';
     }
-    return samePath(path, exePath);
+    lstrcpyW(exePath, path);
+    return true;
+}
+
+bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath)
+{
+    WCHAR recorded[pathCapacity];
+    return readRecordedUninstaller(root, keyPath, recorded) && samePath(recorded, exePath);
 }
 
 void removeUninstallKey(HKEY root, const char* keyPath, const WCHAR* exePath, RemovalReport& report)
