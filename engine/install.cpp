@@ -13,6 +13,7 @@
 
 #include <string.h>
 
+#include "earlier_install.h"
 #include "extract.h"
 #include "folder_chain.h"
 #include "install_record.h"
@@ -34,6 +35,11 @@ static_assert(sizeof productName + sizeof linkNameFormat <= nameCapacity, "link 
 static_assert(registeredValueCount <= savedValueCount, "every registered value can be kept");
 
 InstallRecord record;
+bool registered;   // this run's uninstaller is the one the key names
+
+// The install the key named before this run, which a run into another folder replaces.
+WCHAR earlierUninstaller[pathCapacity];
+WCHAR earlierFolder[pathCapacity];
 
 const char* nextName(const char* name)
 {
@@ -111,7 +117,8 @@ bool installBook()
         !setAsideBookFiles(record) || !installEntry(uninstallerFileName, noSuffix, uninstallerResource))
         return false;
     // A value that could not be kept is not replaced: the registration fails instead.
-    if (!valuesKept || !registerUninstaller(installSettings.pagesDestination.path))
+    registered = valuesKept && registerUninstaller(installSettings.pagesDestination.path);
+    if (!registered)
         showInstallError(registrationFailedText);
     return installMainPages() && (!installSettings.specificBook || installExtraFiles());
 }
@@ -122,6 +129,7 @@ void runInstall()
 {
     DestinationPath& pages = installSettings.pagesDestination;
     memset(&record, 0, sizeof record);
+    const bool hadEarlier = readEarlierUninstaller(earlierUninstaller, earlierFolder);
 
     int filePosition = 0;
     if (!cutPathAt(pages.path, pages.existingLength) ||
@@ -135,6 +143,10 @@ void runInstall()
 
     if (installBook()) {
         completeInstall(record);
+        // Only once the key names this install: otherwise the earlier one
+        // stays the registered one.
+        if (hadEarlier && registered)
+            removeEarlierInstall(earlierUninstaller, record.pagesFolder);
     } else {
         undoInstall(record);
         showInstallError(copyFailedText);

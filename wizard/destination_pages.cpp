@@ -10,6 +10,7 @@
 #include "pages.h"
 
 #include "browse_folder.h"
+#include "earlier_install.h"
 #include "page_contract.h"
 #include "product.h"
 #include "resource_ids.h"
@@ -169,7 +170,8 @@ int readProgramFilesDir(WCHAR* buffer)
     return lstrlenW(buffer);
 }
 
-// The default below the Program Files directory. existingLength stops before
+// The folder of the install the uninstall key names; otherwise the default
+// below the Program Files directory. existingLength stops before
 // the separator added here. A directory that is empty, unreadable, or too long
 // to take the default folder name falls back to drive C:.
 void initPagesDestination()
@@ -177,6 +179,14 @@ void initPagesDestination()
     DestinationPath& destination = installSettings.pagesDestination;
     const int chainLength = boundedLength(destination.newFolder, chainCapacity - 1);
     destination.newFolder[chainLength] = L'\0';
+
+    // An install that the uninstall key names is updated where it is.
+    WCHAR earlierUninstaller[pathCapacity];
+    if (readEarlierUninstaller(earlierUninstaller, destination.path)) {
+        destination.existingLength = lstrlenW(destination.path);
+        destination.newFolder[0] = L'\0';
+        return;
+    }
 
     WCHAR base[pathCapacity];
     int baseLength = readProgramFilesDir(base);

@@ -1,0 +1,69 @@
+// The install that the uninstall key names: where the pages page proposes to
+// update it, and what goes once a new install elsewhere has replaced it.
+#include "earlier_install.h"
+
+#include "product.h"
+#include "removal.h"
+#include "target_path.h"
+
+namespace {
+
+// True when both name the same folder on disk, whatever the spelling: a short
+// name, another case or a trailing backslash must never make one install look
+// like another.
+bool isSameFolder(const WCHAR* first, const WCHAR* second)
+{
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const WCHAR* folders[2] = {first, second};
+    for (int i = 0; i < 2; i++) {
+        HANDLE folder = CreateFileW(folders[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE)
+            return false;
+        const BOOL read = GetFileInformationByHandle(folder, &info[i]);
+        CloseHandle(folder);
+        if (!read)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+bool isFolder(const WCHAR* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder)
+{
+    if (!readRecordedUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath))
+        return false;
+    lstrcpyW(folder, exePath);
+    int nameStart = lstrlenW(folder);
+    while (nameStart > 0 && folder[nameStart - 1] != L'\\')
+        nameStart--;
+    WCHAR name[pathCapacity];
+    // Only a path to the book's own uninstaller names an install of the book.
+    if (nameStart < 3 || !writeNameAt(name, 0, uninstallerFileName, "") ||
+        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, folder + nameStart, -1, name, -1) != CSTR_EQUAL)
+        return false;
+    folder[nameStart - 1] = L'\0';
+    return isFolder(folder);
+}
+
+void removeEarlierInstall(const WCHAR* exePath, const WCHAR* newFolder)
+{
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, exePath);
+    if (cutLastName(folder) == 0 || !isFolder(folder) || isSameFolder(folder, newFolder))
+        return;
+    // Its key now names the new install, and its links point elsewhere than
+    // the new ones, so only the earlier install's own things go.
+    static RemovalReport report;
+    report.length = 0;
+    report.unlisted = 0;
+    removeInstalledBook(exePath, SelfRemoval::now, report);
+}

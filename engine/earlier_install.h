@@ -1,0 +1,16 @@
+// An install of the book that is already on this machine, as the uninstall key
+// records it.
+#pragma once
+
+#include <windows.h>
+
+// Reads the uninstaller path that the uninstall key names into exePath and its
+// folder, without a trailing backslash, into folder (both pathCapacity
+// characters). True only when that path ends in the book's uninstaller name
+// and the folder exists.
+bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder);
+
+// Removes the install whose uninstaller is exePath as that uninstaller would
+// (the book's files, its links, the uninstaller, the folders left empty),
+// unless its folder is newFolder itself. Nothing is reported.
+void removeEarlierInstall(const WCHAR* exePath, const WCHAR* newFolder);
