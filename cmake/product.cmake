@@ -38,7 +38,10 @@ else()
     set(TOLM_COMPACT_LAYOUT OFF)
 endif()
 
-# tolm_product_target(TARGET): applies the product flags to a target.
+include(${CMAKE_CURRENT_LIST_DIR}/signing.cmake)
+
+# tolm_product_target(TARGET): applies the product flags to a target; an
+# executable is then compacted (32-bit) and signed (signed trees), in that order.
 function(tolm_product_target target)
     target_compile_options(${target} PRIVATE ${TOLM_PRODUCT_COMPILE_OPTIONS})
     get_target_property(type ${target} TYPE)
@@ -50,6 +53,7 @@ function(tolm_product_target target)
                 COMMAND "${PECOMPACT}" "$<TARGET_FILE:${target}>"
                 VERBATIM)
         endif()
+        tolm_sign_target(${target})
     endif()
 endfunction()
 

@@ -1,6 +1,7 @@
-"""Reading a 32-bit PE image: headers, resources and load-time imports.
+"""Reading a 32-bit PE image: headers, resources, version and load-time imports.
 
-Used by `make bench` (pe_sizes.py) and by the image checks in tests/safety.
+Used by `make bench` (pe_sizes.py), by the image checks in tests/safety, and by
+the release's manifests (release/manifests.py) and their test.
 """
 import struct
 
@@ -10,6 +11,9 @@ RESOURCE_DATA_ENTRY_BYTES = 16  # IMAGE_RESOURCE_DATA_ENTRY
 IMPORT_DESCRIPTOR_BYTES = 20    # IMAGE_IMPORT_DESCRIPTOR
 SUBDIRECTORY = 0x80000000       # high bit of an entry's target: another directory
 NAMED = 0x80000000              # high bit of an entry's name: a string, not an id
+RT_VERSION = 16
+VERSION_ID = 1                  # the version resource's usual id
+FIXED_FILE_INFO_SIGNATURE = 0xFEEF04BD  # VS_FIXEDFILEINFO.dwSignature
 
 
 class Image:
@@ -18,6 +22,7 @@ class Image:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("not a PE image")
+        self.machine = struct.unpack_from("<H", data, pe + 4)[0]
         count = struct.unpack_from("<H", data, pe + 6)[0]
         optional_size = struct.unpack_from("<H", data, pe + 20)[0]
         optional = pe + 24
@@ -72,6 +77,22 @@ class Image:
             if (found_type, found_name) == (type_id, name_id):
                 return self.data[offset:offset + size]
         return None
+
+    def product_version(self):
+        """The version resource's fixed product version as "a.b.c.d", or None."""
+        block = self.resource(RT_VERSION, VERSION_ID)
+        if block is None:
+            return None
+        # VS_FIXEDFILEINFO follows the block's key on a 32-bit boundary; its
+        # signature does not occur in the key before it.
+        signature = struct.pack("<I", FIXED_FILE_INFO_SIGNATURE)
+        start = block.find(signature)
+        while start >= 0 and start % 4:
+            start = block.find(signature, start + 1)
+        if start < 0 or start + 52 > len(block):
+            return None
+        most, least = struct.unpack_from("<II", block, start + 16)   # dwProductVersionMS, LS
+        return "%d.%d.%d.%d" % (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
 
     def load_time_imports(self):
         """Names of the DLLs the loader maps before the entry point runs."""

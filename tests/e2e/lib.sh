@@ -5,7 +5,8 @@
 # EXIT trap ends the installer copies, the prefix's wineserver and the X server.
 #
 # Environment (set by CTest): TOLM_INSTALLER, TOLM_DRIVER, TOLM_KESTRUN,
-# TOLM_BOOK_DIR, TOLM_E2E_WORK, TOLM_SCREENSHOTS; optional TOLM_BROKEN_INSTALLER.
+# TOLM_BOOK_DIR, TOLM_E2E_WORK, TOLM_SCREENSHOTS; optional TOLM_BROKEN_INSTALLER,
+# and TOLM_SIGNING_CA, the certificate that verifies signed programs.
 set -u
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -191,6 +192,15 @@ expect_registration() {
     [ "$uninstall" = "\"C:\\Program Files\\Corvalin\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
     [ "$display" = "The Tolm Language" ] || fail "DisplayName is '$display'"
     log "registry: UninstallString=$uninstall DisplayName=$display"
+}
+
+# expect_signed FILE: its Authenticode signature verifies against TOLM_SIGNING_CA.
+expect_signed() {
+    if osslsigncode verify -CAfile "$TOLM_SIGNING_CA" -in "$1" >"$work/verify.out" 2>&1; then
+        log "signature verifies: $1"
+    else
+        fail "the signature of $1 does not verify: $(grep -o -m1 -e 'No signature found' -e 'Verify error: .*' -e 'MISMATCH.*' "$work/verify.out")"
+    fi
 }
 
 # A listing of every folder the installer may write to, for before/after checks.
