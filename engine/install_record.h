@@ -99,12 +99,13 @@ bool recordBookNames(InstallRecord& record, const char* uninstaller, const char*
                      const char* mainSuffix, const char* extraNames);
 // Marks each book file that exists in the pages folder, then writes the
 // journal, then renames each marked file to its set-aside name. False at the
-// first rename that fails; the record then says what has to be undone. A
-// journal that cannot be written does not stop the run.
+// first rename that fails, and before any when one of the files is read-only;
+// the record then says what has to be undone. A journal that cannot be
+// written does not stop the run.
 bool setAsideBookFiles(InstallRecord& record);
 // Records linkPath as the run's shortcut and whether a file of that name
 // exists, writes the journal, then sets that file aside. False when an
-// existing file has no room for its set-aside name or cannot be moved.
+// existing file is read-only, has no room for its set-aside name or cannot be moved.
 bool setAsideLink(InstallRecord& record, const WCHAR* linkPath);
 
 // ---- the uninstall key's values (saved_values.cpp) ----

@@ -10,10 +10,16 @@
 namespace {
 
 
-bool isPlainFile(const WCHAR* path)
+enum class Existing { none, file, readOnly };
+
+// A read-only file may be renamed, but it may not be replaced: the install
+// treats it as it treats a file it cannot write.
+Existing existingFile(const WCHAR* path)
 {
     const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Existing::none;
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? Existing::readOnly : Existing::file;
 }
 
 // Appends name+suffix to the packed names unless it is there already: the
@@ -80,9 +86,13 @@ bool setAsideBookFiles(InstallRecord& record)
     // the key cannot be written, the run goes on with its record in memory:
     // it still rolls back, but a kill can then leave set-aside files behind.
     const char* name = record.names;
-    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
-        if (writeNameAt(path, folderLength, name, "") && isPlainFile(path))
+    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
+        const Existing existing = writeNameAt(path, folderLength, name, "") ? existingFile(path) : Existing::none;
+        if (existing == Existing::readOnly)
+            return false;   // nothing has moved yet
+        if (existing == Existing::file)
             record.existed[i / 8] |= uint8_t(1u << (i % 8));
+    }
     writeJournal(record);
 
     name = record.names;
@@ -100,9 +110,10 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
     WCHAR aside[pathCapacity];
     if (lstrlenW(linkPath) >= pathCapacity)
         return false;
-    record.linkExisted = isPlainFile(linkPath);
+    const Existing existing = existingFile(linkPath);
+    record.linkExisted = existing != Existing::none;
     // Only a file that is there needs room for its set-aside name.
-    if (record.linkExisted && !setAsideName(aside, linkPath))
+    if (existing == Existing::readOnly || (record.linkExisted && !setAsideName(aside, linkPath)))
         return false;
     lstrcpyW(record.linkPath, linkPath);
     writeJournal(record);
