@@ -1,6 +1,7 @@
 // runInstall with one payload entry left out (TOLM_MISSING_ENTRY: 900, the
 // uninstaller; 901, the first page; 976, the last page). Whatever was made
-// before the gap is removed again, and only folders the install created go.
+// before the gap is removed again, and only folders the install created go;
+// over an earlier install, everything it replaced comes back as it was.
 #include "install_test_base.h"
 
 #include "install.h"
@@ -42,6 +43,42 @@ TEST_F(InstallTest, existingFoldersAndAnEarlierShortcutSurviveTheRollback)
     EXPECT_EQ(readFile(linkPath()), std::string("an earlier install's shortcut"));
     EXPECT_EQ(listFiles(iconFolder()), std::set<std::string>({"The Tolm Language.lnk"}));
     EXPECT_FALSE(uninstallKeyExists());
+}
+
+// An update that fails: whichever variant was there and whichever the run
+// installs, the earlier files, shortcut and key values are back byte for
+// byte, and nothing set aside or journalled is left.
+TEST_F(InstallTest, aFailedUpdateRestoresTheEarlierInstallExactly)
+{
+    struct UpdateCase {
+        const char* label;
+        bool earlierVariant;
+        bool variant;
+    };
+    const UpdateCase cases[] = {
+        {"plain over plain", false, false},
+        {"variant over variant", true, true},
+        {"variant over plain", false, true},
+        {"plain over variant", true, false},
+    };
+    for (const UpdateCase& test : cases) {
+        SCOPED_TRACE(test.label);
+        writeEarlierInstall(test.earlierVariant);
+        const std::map<std::string, std::string> filesBefore = filesBelow(root);
+        const KeyValues valuesBefore = readUninstallValues();
+        setDestinations(pagesFolder(), "", iconFolder(), "");
+        installSettings.specificBook = test.variant;
+        startCatchingMessages();
+
+        runInstall();
+
+        expectMessages({copyFailedMessage});
+        EXPECT_EQ(filesBelow(root), filesBefore);
+        EXPECT_EQ(readUninstallValues(), valuesBefore);
+        removeTree(pagesFolder());
+        removeTree(iconFolder());
+        deleteUninstallKey();
+    }
 }
 
 } // namespace

@@ -3,7 +3,13 @@
 // reached (after the failing one, or skipped by the variant), keep their bytes.
 #include "install_test_base.h"
 
+#include <string.h>
+
 #include "install.h"
+#include "install_record.h"
+#include "page_manifest.h"
+#include "product.h"
+#include "registration.h"
 #include "settings.h"
 
 namespace {
@@ -60,6 +66,80 @@ TEST_F(InstallTest, rollbackKeepsFilesAtNamesItNeverReached)
         EXPECT_FALSE(folderExists(iconFolder()));
         EXPECT_FALSE(uninstallKeyExists());
         removeTree(pagesFolder());
+    }
+}
+
+// A run killed halfway, over an earlier install: its files set aside and its
+// journal written as a run does, then some of its own files and key values
+// written. The next run settles it from the journal alone.
+enum class Killed { open, committed, journalDamaged };
+
+InstallRecord killedRun;
+
+void killRunOverEarlierInstall(const std::string& pagesFolder, Killed state)
+{
+    memset(&killedRun, 0, sizeof killedRun);
+    copyPath(killedRun.pagesFolder, pathCapacity, pagesFolder + "\\");
+    ASSERT_TRUE(recordBookNames(killedRun, uninstallerFileName, mainPageNames, ".htm", extraFileNames));
+    ASSERT_TRUE(saveUninstallValues(killedRun, registeredValueNames, registeredValueCount));
+    ASSERT_TRUE(setAsideBookFiles(killedRun));
+    writeFile(pagesFolder + "\\Kestrun.exe", "the killed run's uninstaller");
+    writeFile(pagesFolder + "\\" + mainNames().front() + ".htm", "the killed run's first page");
+    writeUninstallValues({{"UninstallString", textValue("\"C:\\elsewhere\\Kestrun.exe\"")},
+                          {"DisplayName", textValue("The Tolm Language")}});
+    if (state == Killed::committed) {
+        killedRun.committed = 1;
+        writeJournal(killedRun);
+    } else if (state == Killed::journalDamaged) {
+        writeUninstallValues({{"InstallJournal", {REG_BINARY, "not a record"}}});
+    }
+}
+
+std::set<std::string> setAsideFiles(const std::string& folder)
+{
+    std::set<std::string> found;
+    for (const std::string& name : listFiles(folder))
+        if (name.size() > 5 && name.compare(name.size() - 5, 5, "~tolm") == 0)
+            found.insert(name);
+    return found;
+}
+
+TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
+{
+    for (const Killed state : {Killed::open, Killed::committed, Killed::journalDamaged}) {
+        SCOPED_TRACE(state == Killed::open ? "open: rolled back"
+                     : state == Killed::committed ? "committed: completed" : "damaged journal: left alone");
+        writeEarlierInstall(true);
+        const std::map<std::string, std::string> earlierFiles = filesBelow(root);
+        const KeyValues earlierValues = readUninstallValues();
+        killRunOverEarlierInstall(pagesFolder(), state);
+        const std::map<std::string, std::string> killedFiles = filesBelow(root);
+        const KeyValues killedValues = readUninstallValues();
+
+        settleInterruptedInstall();
+
+        const std::map<std::string, std::string> files = filesBelow(root);
+        switch (state) {
+        case Killed::open:
+            EXPECT_EQ(files, earlierFiles);
+            EXPECT_EQ(readUninstallValues(), earlierValues);
+            break;
+        case Killed::committed:
+            EXPECT_EQ(setAsideFiles(pagesFolder()), std::set<std::string>());
+            EXPECT_EQ(listFiles(pagesFolder()),
+                      std::set<std::string>({"Kestrun.exe", mainNames().front() + ".htm", "notes.txt"}));
+            EXPECT_EQ(readFile(pagesFolder() + "\\Kestrun.exe"), std::string("the killed run's uninstaller"));
+            EXPECT_EQ(readUninstallValues().count("InstallJournal"), 0u);
+            EXPECT_EQ(readUninstallValue("UninstallString"), std::string("\"C:\\elsewhere\\Kestrun.exe\""));
+            break;
+        case Killed::journalDamaged:
+            EXPECT_EQ(files, killedFiles);
+            EXPECT_EQ(readUninstallValues(), killedValues);
+            break;
+        }
+        removeTree(pagesFolder());
+        removeTree(iconFolder());
+        deleteUninstallKey();
     }
 }
 

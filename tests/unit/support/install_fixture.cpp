@@ -200,6 +200,69 @@ std::optional<std::string> readUninstallValue(const char* name)
     return utf8Text(data);
 }
 
+KeyValues readUninstallValues()
+{
+    KeyValues values;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD index = 0;; index++) {
+        WCHAR name[256];
+        DWORD nameLength = 256;
+        DWORD type = 0;
+        std::string data(16384, '\0');
+        DWORD size = DWORD(data.size());
+        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) !=
+            ERROR_SUCCESS)
+            break;
+        data.resize(size);
+        values[utf8Text(std::wstring(name, nameLength))] = {type, data};
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+std::pair<DWORD, std::string> textValue(const std::string& utf8)
+{
+    const std::wstring wide = wideText(utf8);
+    return {REG_SZ, std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * sizeof(WCHAR))};
+}
+
+void writeUninstallValues(const KeyValues& values)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    for (const auto& value : values)
+        RegSetValueExW(key, wideText(value.first).c_str(), 0, value.second.first,
+                       reinterpret_cast<const BYTE*>(value.second.second.data()), DWORD(value.second.second.size()));
+    RegCloseKey(key);
+}
+
+std::map<std::string, std::string> filesBelow(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wideText(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        const std::string name = utf8Text(found.cFileName);
+        if (name == "." || name == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            files[name + "\\"] = "";
+            for (const auto& below : filesBelow(folder + "\\" + name))
+                files[name + "\\" + below.first] = below.second;
+        } else {
+            files[name] = readFile(folder + "\\" + name).value_or("<unreadable>");
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return files;
+}
+
 std::optional<ShortcutInfo> readShortcut(const std::string& linkPath)
 {
     if (FAILED(CoInitialize(nullptr)))

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -42,6 +43,16 @@ std::vector<std::string> extraNames();
 void deleteUninstallKey();
 bool uninstallKeyExists();
 std::optional<std::string> readUninstallValue(const char* name);
+
+// Every value of the uninstall key: name (UTF-8) -> its type, then its raw bytes.
+using KeyValues = std::map<std::string, std::pair<DWORD, std::string>>;
+KeyValues readUninstallValues();
+// A REG_SZ value's type and bytes.
+std::pair<DWORD, std::string> textValue(const std::string& utf8);
+void writeUninstallValues(const KeyValues& values);
+
+// Every file below folder, by its path relative to folder, with its bytes.
+std::map<std::string, std::string> filesBelow(const std::string& folder);
 
 struct ShortcutInfo {
     std::string target;

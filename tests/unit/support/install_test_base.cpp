@@ -88,3 +88,22 @@ void InstallTest::expectNothingLeft()
     EXPECT_EQ(listFiles(desktop), std::set<std::string>());
     EXPECT_FALSE(uninstallKeyExists());
 }
+
+void InstallTest::writeEarlierInstall(bool variant)
+{
+    const std::vector<std::string> main = mainNames();
+    makeFolder(pagesFolder());
+    makeFolder(iconFolder());
+    for (size_t i = 0; i < main.size(); i++)
+        if (!variant || i < 70 || i > 72)
+            writeFile(pagesFolder() + "\\" + main[i] + ".htm", "earlier " + main[i]);
+    if (variant)
+        for (const std::string& name : extraNames())
+            writeFile(pagesFolder() + "\\" + name, "earlier extra " + name);
+    writeFile(pagesFolder() + "\\Kestrun.exe", "earlier uninstaller");
+    writeFile(pagesFolder() + "\\notes.txt", "the user's own file");
+    writeFile(linkPath(), "earlier shortcut");
+    writeUninstallValues({{"UninstallString", textValue("\"" + pagesFolder() + "\\Kestrun.exe\"")},
+                          {"DisplayName", textValue("The Tolm Language")},
+                          {"Comments", textValue("a value the install does not write")}});
+}

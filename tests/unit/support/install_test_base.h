@@ -38,6 +38,10 @@ protected:
     void expectRegisteredWithShortcut();
     // No installed file, created folder, key or shortcut is left.
     void expectNothingLeft();
+    // What an earlier install of the plain book or the variant left in
+    // pagesFolder(), iconFolder() and the key, each file with contents of its
+    // own, beside a file of the user's and a key value the install never writes.
+    void writeEarlierInstall(bool variant);
 
     std::string root;
     std::string programs;
