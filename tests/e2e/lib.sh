@@ -8,6 +8,11 @@
 # TOLM_BOOK_DIR, TOLM_E2E_WORK, TOLM_SCREENSHOTS; optional TOLM_BROKEN_INSTALLER.
 set -u
 
+# Wine hands Unix file names and arguments over in the locale's character set;
+# in a UTF-8 locale every name arrives whole, and Wine's ANSI code page is 1252.
+export LANG=C.UTF-8
+unset LC_ALL
+
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 scenario=$(basename "$0" .sh)
 work=$TOLM_E2E_WORK/$scenario
