@@ -3,7 +3,8 @@
 # spaces, and lie deep: chosen through both Browse dialogs, partly existing,
 # partly typed into "New Folder:". First an installer with a corrupt entry
 # must remove every folder of those chains it made; then the real one installs
-# there completely, and the shortcut's target reads back from its item ID list.
+# there completely, and the shortcut (its target from its item ID list) and
+# the uninstall key read back.
 #
 # Every letter here is in the ANSI code page, 1252: "ü" is one byte to an
 # ANSI program and two bytes (UTF-8) in the Unix file name.
@@ -11,6 +12,7 @@ source "$(dirname "$0")/../lib.sh"
 source "$(dirname "$0")/faults.sh"
 
 setup
+require_code_page 1252
 programs='C:\Program Files'
 existing='Bücher für Leser\Ebene zwei'
 typed="$existing\\Ebene drei\\Ebene vier – ä ö ß\\Tolm ¼ Ü"
@@ -19,7 +21,7 @@ desktop_windows="C:\\users\\$(whoami)\\Desktop"
 pages_windows="$programs\\${typed}"
 pages_dir="$WINEPREFIX/drive_c/Program Files/${typed//\\//}"
 icon_dir="$user_dir/Desktop/${icon_typed//\\//}"
-link_windows="$desktop_windows\\$icon_typed\\The Tolm Language.lnk"
+link_windows_path="$desktop_windows\\$icon_typed\\The Tolm Language.lnk"
 [ ${#typed} -le 79 ] || fail "the typed chain is longer than the field keeps"
 
 mkdir -p "$WINEPREFIX/drive_c/Program Files/${existing//\\//}"
@@ -61,17 +63,6 @@ screenshot options-odd-paths
 drive press finish >/dev/null
 expect_closed
 expect_book_installed 1
-[ "$(ls "$icon_dir")" = "The Tolm Language.lnk" ] || fail "no shortcut alone in $icon_dir"
-first_page=$(main_page 1)
-expect_drive "target: $pages_windows\\$first_page" shortcut "$link_windows"
-grep -qxF "description: The Tolm Language" <<<"$out" || fail "shortcut description"
-# reg query prints in the OEM code page, which lacks some of these letters;
-# an export is UTF-16 and holds the value exactly, with \ and " escaped.
-timeout "$drive_timeout" "$WINELOADER" reg export "$uninstall_key" "Z:${work//\//\\}\\key.reg" /y >/dev/null 2>&1
-uninstall=$(iconv -f UTF-16 -t UTF-8 "$work/key.reg" 2>/dev/null | tr -d '\r' | sed -n 's/^"UninstallString"=//p')
-wanted="\"$pages_windows\\Kestrun.exe\""
-wanted=${wanted//\\/\\\\}
-wanted=\"${wanted//\"/\\\"}\"
-log "UninstallString: $uninstall"
-[ "$uninstall" = "$wanted" ] || fail "UninstallString is not the uninstaller's path: expected $wanted"
+expect_shortcut
+expect_registration
 conclude
