@@ -15,10 +15,12 @@ readonly kestrun_windows_path='C:\Program Files\Corvalin\Kestrun.exe'
 # drive_c does; in the registry:
 #   "#time=" lines    each exported key's last-write time
 #   the display devices' keys, which Wine's display driver writes anew whenever a
-#   program starts the display:
+#   program starts the display (the graphics adapter's video id and LUID among
+#   them; under Wine the only PCI devices are the adapters it registers):
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\...
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\DISPLAY\...
-readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY)(\\|\])'
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\PCI\...
+readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY|Enum\\PCI)(\\|\])'
 
 # Drops the housekeeping keys (header and values) and time lines of a .reg export.
 registry_filter() {
