@@ -9,6 +9,11 @@
 # and TOLM_SIGNING_CA, the certificate that verifies signed programs.
 set -u
 
+# Wine hands Unix file names and arguments over in the locale's character set;
+# in a UTF-8 locale every name arrives whole, and Wine's ANSI code page is 1252.
+export LANG=C.UTF-8
+unset LC_ALL
+
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 scenario=$(basename "$0" .sh)
 work=$TOLM_E2E_WORK/$scenario
@@ -70,6 +75,7 @@ make_prefix() {
 "Default"="$desktop_size"
 REG
     user_dir=$WINEPREFIX/drive_c/users/$(whoami)
+    pages_windows='C:\Program Files\Corvalin'
     pages_dir="$WINEPREFIX/drive_c/Program Files/Corvalin"
     icon_dir=$user_dir/Desktop/Tolm
     link_windows_path="C:\\users\\$(whoami)\\Desktop\\Tolm\\The Tolm Language.lnk"
@@ -124,10 +130,42 @@ screenshot() {
 }
 
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
+readonly shell_folders_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
 
+# registry_value NAME: a string value of the uninstall key. reg query prints in
+# the OEM code page, which lacks most letters; an export is UTF-16 and holds
+# the value exactly, with each \ and " escaped by a backslash.
 registry_value() {
-    timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$1 *REG_SZ *//p"
+    local file=$work/key.reg
+    rm -f "$file"
+    timeout "$drive_timeout" "$WINELOADER" reg export "$uninstall_key" "Z:${file//\//\\}" /y >/dev/null 2>&1 || return 0
+    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$1\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\(.\)/\1/g'
+    rm -f "$file"
+}
+
+# set_value KEY NAME TYPE DATA
+set_value() {
+    timeout "$drive_timeout" "$WINELOADER" reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$work/reg.out" 2>&1 ||
+        fail "cannot set $2"
+}
+
+# require_code_page N: Wine's ANSI code page is N; otherwise the scenario
+# would prove nothing about names inside or outside that code page, and ends.
+require_code_page() {
+    local acp
+    acp=$(timeout "$drive_timeout" "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' \
+        /v ACP 2>/dev/null | tr -d '\r' | sed -n 's/^ *ACP *REG_SZ *//p')
+    if [ "$acp" != "$1" ]; then
+        fail "the ANSI code page is '$acp', not $1"
+        conclude
+    fi
+    log "ANSI code page: $acp"
+}
+
+# unix_path WINDOWS_PATH: the same folder on the prefix's C: drive.
+unix_path() {
+    local relative=${1#C:\\}
+    printf '%s/drive_c/%s' "$WINEPREFIX" "${relative//\\//}"
 }
 
 expect_no_uninstall_key() {
@@ -176,8 +214,10 @@ expect_book_installed() {
     [ $differ = 0 ] && log "installed: $(wc -l <<<"$actual") files, each equal to its source"
 }
 
+# expect_shortcut: the icon folder holds only the link, whose target is the
+# first page in the pages folder.
 expect_shortcut() {
-    local target="C:\\Program Files\\Corvalin\\$(manifest_list main | head -n1).htm"
+    local target="$pages_windows\\$(manifest_list main | head -n1).htm"
     [ -f "$icon_dir/The Tolm Language.lnk" ] || { fail "no shortcut in $icon_dir"; return; }
     [ "$(ls "$icon_dir")" = "The Tolm Language.lnk" ] || fail "icon folder holds more than the shortcut"
     expect_drive "target: $target" shortcut "$link_windows_path"
@@ -189,7 +229,7 @@ expect_registration() {
     uninstall=$(registry_value UninstallString)
     display=$(registry_value DisplayName)
     # Quoted, because the path holds a space.
-    [ "$uninstall" = "\"C:\\Program Files\\Corvalin\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
+    [ "$uninstall" = "\"$pages_windows\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
     [ "$display" = "The Tolm Language" ] || fail "DisplayName is '$display'"
     log "registry: UninstallString=$uninstall DisplayName=$display"
 }

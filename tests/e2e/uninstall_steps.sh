@@ -1,7 +1,7 @@
 # Steps shared by the uninstall scenarios; sourced after lib.sh.
 #
 # Environment (set by CTest) besides lib.sh's: TOLM_FIXTURE, the bookfixture
-# program (saves a shell link, holds a file open).
+# program (saves a shell link, holds a file open, starts a command line).
 
 # The shell's menu builder would copy each new link to the Unix desktop,
 # outside the prefix; the uninstall scenarios compare the whole prefix.
@@ -15,10 +15,12 @@ readonly kestrun_windows_path='C:\Program Files\Corvalin\Kestrun.exe'
 # drive_c does; in the registry:
 #   "#time=" lines    each exported key's last-write time
 #   the display devices' keys, which Wine's display driver writes anew whenever a
-#   program starts the display:
+#   program starts the display (the graphics adapter's video id and LUID among
+#   them; under Wine the only PCI devices are the adapters it registers):
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\...
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\DISPLAY\...
-readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY)(\\|\])'
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\PCI\...
+readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY|Enum\\PCI)(\\|\])'
 
 # Drops the housekeeping keys (header and values) and time lines of a .reg export.
 registry_filter() {
@@ -77,9 +79,22 @@ start_uninstaller() {
     installer_pids+=("$uninstaller_pid")
 }
 
-# Lines of the temp copies still present: each lives exactly as long as its process.
+# start_uninstaller_from_key: runs the uninstall key's UninstallString the way
+# Add/Remove Programs does, as a whole command line, and waits for it.
+start_uninstaller_from_key() {
+    local command
+    command=$(registry_value UninstallString)
+    [ -n "$command" ] || fail "the uninstall key has no UninstallString"
+    timeout "$uninstall_timeout" "$WINELOADER" "$TOLM_FIXTURE" run "$command" >"$work/uninstaller.out" 2>&1 &
+    uninstaller_pid=$!
+    installer_pids+=("$uninstaller_pid")
+}
+
+# Lines of the temp copies still present: each lives exactly as long as its
+# process. A scenario that moves the user's temp folder names it in temp_dir.
 temp_copies() {
-    find "$user_dir/Temp" "$user_dir/AppData/Local/Temp" -maxdepth 1 -name 'kst*.tmp' 2>/dev/null
+    find "$user_dir/Temp" "$user_dir/AppData/Local/Temp" ${temp_dir:+"$temp_dir"} -maxdepth 1 -name 'kst*.tmp' \
+        2>/dev/null
 }
 
 # wait_uninstall_done: the original has exited and its temp copy is gone.
@@ -108,10 +123,16 @@ wait_for_box() {
     fail "no message box appeared"
 }
 
-# uninstall_with_yes [SCREENSHOT]: starts the installed uninstaller, optionally
-# takes a screenshot of its question, and answers it Yes.
+# uninstall_with_yes [SCREENSHOT]: starts the installed uninstaller and
+# answers its question Yes.
 uninstall_with_yes() {
     start_uninstaller
+    answer_yes "$@"
+}
+
+# answer_yes [SCREENSHOT]: optionally takes a screenshot of the uninstaller's
+# question, checks it and answers it Yes.
+answer_yes() {
     if [ $# -gt 0 ]; then
         wait_for_box
         screenshot "$1"

@@ -58,24 +58,24 @@ void printField(HWND dialog)
         printf("field: (none)\n");
         return;
     }
-    char text[fieldTextSize] = "";
-    SendMessageA(field, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    printf("field: %s\n", text);
+    WCHAR text[fieldTextSize] = L"";
+    SendMessageW(field, WM_GETTEXT, fieldTextSize, reinterpret_cast<LPARAM>(text));
+    printText("field", text);
 }
 
-// BFFM_SETSELECTIONA takes a string in the dialog's own process: copy it there.
-bool selectFolder(HWND dialog, const char* path)
+// BFFM_SETSELECTIONW takes a string in the dialog's own process: copy it there.
+bool selectFolder(HWND dialog, const WCHAR* path)
 {
     DWORD process = 0;
     GetWindowThreadProcessId(dialog, &process);
     HANDLE handle = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
     if (!handle)
         return false;
-    const SIZE_T size = strlen(path) + 1;
+    const SIZE_T size = (lstrlenW(path) + 1) * sizeof(WCHAR);
     bool done = false;
     if (void* remote = VirtualAllocEx(handle, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {
         if (WriteProcessMemory(handle, remote, path, size, nullptr)) {
-            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+            SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
             done = true;
         }
         VirtualFreeEx(handle, remote, 0, MEM_RELEASE);
@@ -103,9 +103,13 @@ int browseFieldCommand(int argc, char** argv)
     HWND dialog = waitForBrowseDialog();
     if (!dialog)
         return 1;
+    WCHAR text[fieldTextSize];
+    if (argc == 1 && !widen(argv[0], text, fieldTextSize))
+        return reportUsage("browse-field");
     HWND field = GetDlgItem(dialog, newFolderField);
+    // The field is a Unicode control: the wide message hands it every letter.
     if (argc == 1 && field)
-        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[0]));
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     printField(dialog);
     return argc == 1 && !field ? 1 : 0;
 }
@@ -117,12 +121,14 @@ int browseSelectCommand(int argc, char** argv)
     HWND dialog = waitForBrowseDialog();
     if (!dialog)
         return 1;
-    char path[MAX_PATH];
-    if (!ExpandEnvironmentStringsA(argv[0], path, sizeof path) || !selectFolder(dialog, path)) {
+    WCHAR given[MAX_PATH];
+    WCHAR path[MAX_PATH];
+    if (!widen(argv[0], given, MAX_PATH) || !ExpandEnvironmentStringsW(given, path, MAX_PATH) ||
+        !selectFolder(dialog, path)) {
         printf("select failed: %s\n", argv[0]);
         return 1;
     }
-    printf("selected: %s\n", path);
+    printText("selected", path);
     return 0;
 }
 

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-// A command gets its own arguments (argv[0] is the first argument after the
-// command name) and returns the process exit code: 0 done, 1 failed or timed
-// out, 2 bad usage.
+// A command gets its own arguments in UTF-8 (argv[0] is the first argument
+// after the command name) and returns the process exit code: 0 done, 1 failed
+// or timed out, 2 bad usage.
 using CommandFunction = int (*)(int argc, char** argv);
 
 struct Command {
@@ -26,6 +26,17 @@ HWND findWizard();
 // The first visible top-level message box: a dialog with a text control 0xFFFF.
 HWND findMessageBox();
 
+// Characters of a text that a command reads from a window or an argument: room
+// for the longest message, the uninstaller's list of what it could not remove.
+constexpr int textCapacity = 4096;
+
+// UTF-8 to UTF-16 into out (capacity characters, terminator included); false
+// when the text is not UTF-8 or does not fit.
+bool widen(const char* utf8, WCHAR* out, int capacity);
+// UTF-16 to UTF-8 into out (capacity bytes); false when it does not fit.
+bool narrowToUtf8(const WCHAR* text, char* out, int capacity);
+// Prints "label: text" in UTF-8.
+void printText(const char* label, const WCHAR* text);
 // Prints a window's title as "label: title".
 void printTitle(const char* label, HWND window);
 

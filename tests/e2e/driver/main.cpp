@@ -6,6 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const Command commands[] = {
@@ -51,10 +54,10 @@ int reportUsage(const char* name)
     return 2;
 }
 
-int main(int argc, char** argv)
+namespace {
+
+int dispatch(int argc, char** argv)
 {
-    // Lines reach a script's file at once, even when the driver is killed.
-    setvbuf(stdout, nullptr, _IONBF, 0);
     int next = 1;
     if (next + 1 < argc && strcmp(argv[next], "--timeout") == 0) {
         waitLimitMs = static_cast<DWORD>(atoi(argv[next + 1])) * 1000;
@@ -68,4 +71,25 @@ int main(int argc, char** argv)
     }
     printf("unknown command: %s\n", argv[next]);
     return printHelp();
+}
+
+} // namespace
+
+// The arguments come as UTF-16 and reach the commands in UTF-8 (see text.cpp).
+int wmain(int argc, wchar_t** wideArgv)
+{
+    // Lines reach a script's file at once, even when the driver is killed.
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    std::vector<std::string> arguments(argc);
+    std::vector<char*> argv(argc + 1, nullptr);
+    for (int i = 0; i < argc; i++) {
+        char utf8[textCapacity * 3];
+        if (!narrowToUtf8(wideArgv[i], utf8, sizeof utf8)) {
+            printf("error: argument %d is too long\n", i);
+            return 2;
+        }
+        arguments[i] = utf8;
+        argv[i] = &arguments[i][0];
+    }
+    return dispatch(argc, argv.data());
 }

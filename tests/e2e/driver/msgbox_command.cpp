@@ -138,10 +138,10 @@ int answerButton(const char* name)
 
 void printBox(HWND box)
 {
-    char text[1024] = "";
+    WCHAR text[textCapacity] = L"";
     printTitle("msgbox caption", box);
-    GetDlgItemTextA(box, textControl, text, sizeof text);
-    printf("msgbox text: %s\n", text);
+    GetDlgItemTextW(box, textControl, text, textCapacity);
+    printText("msgbox text", text);
 }
 
 } // namespace

@@ -5,13 +5,13 @@
 
 namespace {
 
-bool writeBitmap(const char* name, const BITMAPINFOHEADER& header, const void* bits)
+bool writeBitmap(const WCHAR* name, const BITMAPINFOHEADER& header, const void* bits)
 {
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;   // "BM"
     file.bfOffBits = sizeof file + sizeof header;
     file.bfSize = file.bfOffBits + header.biSizeImage;
-    FILE* out = fopen(name, "wb");
+    FILE* out = _wfopen(name, L"wb");
     if (!out)
         return false;
     bool written = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&header, sizeof header, 1, out) == 1 &&
@@ -23,7 +23,8 @@ bool writeBitmap(const char* name, const BITMAPINFOHEADER& header, const void* b
 
 int screenshotCommand(int argc, char** argv)
 {
-    if (argc != 1)
+    WCHAR name[MAX_PATH];
+    if (argc != 1 || !widen(argv[0], name, MAX_PATH))
         return reportUsage("screenshot");
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
@@ -48,7 +49,7 @@ int screenshotCommand(int argc, char** argv)
         HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, screen, desktop.left, desktop.top, SRCCOPY);
         GdiFlush();
-        saved = writeBitmap(argv[0], header, bits);
+        saved = writeBitmap(name, header, bits);
         SelectObject(memory, old);
         DeleteObject(bitmap);
     }

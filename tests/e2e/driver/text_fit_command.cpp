@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int textCapacity = 1024;
-
 struct FitReport {
     HDC dc;
     int checked;
@@ -38,9 +36,9 @@ const WORD* skipNameOrOrdinal(const WORD* field)
 }
 
 // The font of a dialog template with DS_SETFONT, as CreateDialog would make it.
-HFONT templateFont(const char* exePath, WORD templateId, HDC dc)
+HFONT templateFont(const WCHAR* exePath, WORD templateId, HDC dc)
 {
-    const HMODULE exe = LoadLibraryExA(exePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE exe = LoadLibraryExW(exePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!exe)
         return nullptr;
     HFONT font = nullptr;
@@ -101,7 +99,7 @@ Kind kindOf(HWND control)
 // The text's extent as the control lays it out within width pixels: statics
 // other than SS_SIMPLE wrap at word breaks, and "&" marks a mnemonic unless
 // the static says SS_NOPREFIX.
-SIZE measure(HDC dc, HWND control, const char* text, Kind kind, int width)
+SIZE measure(HDC dc, HWND control, const WCHAR* text, Kind kind, int width)
 {
     RECT box = {0, 0, width, 0};
     UINT format = DT_CALCRECT | DT_NOCLIP;
@@ -111,7 +109,7 @@ SIZE measure(HDC dc, HWND control, const char* text, Kind kind, int width)
         format |= DT_SINGLELINE;
     if (kind != Kind::checkBox && kind != Kind::pushButton && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX))
         format |= DT_NOPREFIX;
-    DrawTextA(dc, text, -1, &box, format);
+    DrawTextW(dc, text, -1, &box, format);
     return {box.right - box.left, box.bottom - box.top};
 }
 
@@ -120,8 +118,8 @@ void checkControl(HWND control, FitReport& report)
     const Kind kind = kindOf(control);
     if (kind == Kind::none || !IsWindowVisible(control))
         return;
-    char text[textCapacity] = "";
-    SendMessageA(control, WM_GETTEXT, textCapacity, reinterpret_cast<LPARAM>(text));
+    WCHAR text[textCapacity] = L"";
+    SendMessageW(control, WM_GETTEXT, textCapacity, reinterpret_cast<LPARAM>(text));
     if (!text[0])
         return;
     RECT client;
@@ -139,8 +137,14 @@ void checkControl(HWND control, FitReport& report)
     report.checked++;
     if (!fits)
         report.clipped++;
-    printf("%s %d: %ldx%ld in %dx%d \"%.24s\"\n", fits ? "fit" : "CLIPPED", GetDlgCtrlID(control), needed.cx,
-           needed.cy, width, height, text);
+    // The line quotes the text's start, enough to tell the controls apart.
+    constexpr int quotedLength = 24;
+    text[quotedLength] = L'\0';
+    char quoted[quotedLength * 3 + 1];
+    if (!narrowToUtf8(text, quoted, sizeof quoted))
+        quoted[0] = '\0';
+    printf("%s %d: %ldx%ld in %dx%d \"%s\"\n", fits ? "fit" : "CLIPPED", GetDlgCtrlID(control), needed.cx,
+           needed.cy, width, height, quoted);
 }
 
 BOOL CALLBACK checkChild(HWND control, LPARAM context)
@@ -153,14 +157,15 @@ BOOL CALLBACK checkChild(HWND control, LPARAM context)
 
 int textFitCommand(int argc, char** argv)
 {
-    if (argc != 2)
+    WCHAR exePath[MAX_PATH];
+    if (argc != 2 || !widen(argv[0], exePath, MAX_PATH))
         return reportUsage("text-fit");
     HWND wizard = waitForWindow([](const void*) { return findWizard(); }, nullptr);
     if (!wizard)
         return reportTimeout("no wizard window");
     HWND page = reinterpret_cast<HWND>(SendMessageA(wizard, PSM_GETCURRENTPAGEHWND, 0, 0));
     FitReport report = {GetDC(nullptr), 0, 0};
-    const HFONT font = templateFont(argv[0], static_cast<WORD>(atoi(argv[1])), report.dc);
+    const HFONT font = templateFont(exePath, static_cast<WORD>(atoi(argv[1])), report.dc);
     if (!page || !font) {
         ReleaseDC(nullptr, report.dc);
         printf("no page or no template font\n");

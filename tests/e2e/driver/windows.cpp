@@ -76,13 +76,6 @@ HWND waitForWindow(HWND (*test)(const void* context), const void* context)
     }
 }
 
-void printTitle(const char* label, HWND window)
-{
-    char title[256] = "";
-    GetWindowTextA(window, title, sizeof title);
-    printf("%s: %s\n", label, title);
-}
-
 int reportTimeout(const char* what)
 {
     printf("timeout: %s\n", what);

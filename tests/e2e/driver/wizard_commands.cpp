@@ -41,9 +41,9 @@ HWND waitForWizard()
 HWND wizardTitled(const void* text)
 {
     HWND wizard = findWizard();
-    char title[256] = "";
-    if (wizard && GetWindowTextA(wizard, title, sizeof title) &&
-        strcmp(title, static_cast<const char*>(text)) == 0)
+    WCHAR title[textCapacity] = L"";
+    if (wizard && GetWindowTextW(wizard, title, textCapacity) &&
+        lstrcmpW(title, static_cast<const WCHAR*>(text)) == 0)
         return wizard;
     return nullptr;
 }
@@ -115,7 +115,10 @@ int waitTitleCommand(int argc, char** argv)
 {
     if (argc != 1)
         return reportUsage("wait-title");
-    HWND wizard = waitForWindow(wizardTitled, argv[0]);
+    WCHAR wanted[textCapacity];
+    if (!widen(argv[0], wanted, textCapacity))
+        return reportUsage("wait-title");
+    HWND wizard = waitForWindow(wizardTitled, wanted);
     if (!wizard) {
         if (HWND other = findWizard())
             printTitle("title", other);
@@ -205,9 +208,11 @@ int pageTextCommand(int argc, char** argv)
     HWND control = pageControl(argv[0]);
     if (!control)
         return 1;
-    char text[1024] = "";
-    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    printf("text %s: %s\n", argv[0], text);
+    WCHAR text[textCapacity] = L"";
+    SendMessageW(control, WM_GETTEXT, textCapacity, reinterpret_cast<LPARAM>(text));
+    char label[32];
+    snprintf(label, sizeof label, "text %s", argv[0]);
+    printText(label, text);
     return 0;
 }
 

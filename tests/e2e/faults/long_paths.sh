@@ -16,7 +16,6 @@ source "$(dirname "$0")/faults.sh"
 
 readonly link_name="The Tolm Language.lnk"
 readonly version_key='HKLM\Software\Microsoft\Windows\CurrentVersion'
-readonly shell_folders_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
 
 # deep_path LENGTH: a Windows path of exactly LENGTH characters below C:\deep,
 # in components of at most 100 characters.
@@ -31,21 +30,9 @@ deep_path() {
     printf '%s' "$path"
 }
 
-# unix_path WINDOWS_PATH: the same folder on the prefix's C: drive.
-unix_path() {
-    local relative=${1#C:\\}
-    printf '%s/drive_c/%s' "$WINEPREFIX" "${relative//\\//}"
-}
-
 longest_name() {
     { manifest_list main | sed 's/$/.htm/'; manifest_list extra; echo Kestrun.exe; } |
         awk '{ if (length > longest) longest = length } END { print longest }'
-}
-
-# set_value KEY NAME TYPE DATA
-set_value() {
-    timeout "$drive_timeout" "$WINELOADER" reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$work/reg.out" 2>&1 ||
-        fail "cannot set $2"
 }
 
 # fresh_run PROGRAM_FILES DESKTOP: a new prefix whose Program Files directory
