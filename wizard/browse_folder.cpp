@@ -33,8 +33,10 @@ constexpr int fieldRightInset = 65;
 constexpr int fieldRaise = 5;
 
 constexpr UINT browseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
-constexpr DWORD fieldStyle =
-    WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_OEMCONVERT;
+// No ES_OEMCONVERT: the field would pass each typed letter through the OEM
+// code page, which turns every letter it lacks into '?' or a look-alike, and
+// the name typed would not be the name created.
+constexpr DWORD fieldStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_AUTOVSCROLL;
 constexpr DWORD fieldExStyle = WS_EX_CLIENTEDGE | WS_EX_TOPMOST;
 
 static_assert(pathCapacity == MAX_PATH, "the shell writes up to MAX_PATH characters into a path");
