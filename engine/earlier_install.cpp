@@ -2,6 +2,7 @@
 // update it, and what goes once a new install elsewhere has replaced it.
 #include "earlier_install.h"
 
+#include "install_log.h"
 #include "product.h"
 #include "removal.h"
 #include "target_path.h"
@@ -62,6 +63,7 @@ void removeEarlierInstall(const WCHAR* exePath, const WCHAR* newFolder)
         return;
     // Its key now names the new install, and its links point elsewhere than
     // the new ones, so only the earlier install's own things go.
+    logAction("earlier install removed", folder, "");
     static RemovalReport report;
     report.length = 0;
     report.unlisted = 0;

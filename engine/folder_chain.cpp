@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "install_log.h"
 #include "settings.h"
 
 namespace {
@@ -67,8 +68,10 @@ bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& cou
             memcpy(path + pos, chain, length * sizeof *path);
             path[pos + length] = L'\0';
             if (CreateDirectoryW(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
+                logOutcome("folder created", path, true);
                 counter++;
             } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {
+                logOutcome("folder created", path, false);
                 path[pos] = L'\0';
                 outLength = int(pos);
                 return false;
@@ -92,7 +95,7 @@ void removeCreatedFolders(WCHAR* path, int end, int count)
     int cut = end - 1;   // the backslash after the folder removed next
     while (count-- > 0 && cut > 0) {
         path[cut] = L'\0';
-        RemoveDirectoryW(path);
+        logOutcome("folder removed", path, RemoveDirectoryW(path));
         do
             cut--;
         while (cut > 0 && path[cut] != separator);

@@ -6,6 +6,7 @@
 // rollback outside what a run could have made.
 #include "install_record.h"
 
+#include "install_log.h"
 #include "product.h"
 
 namespace {
@@ -96,6 +97,7 @@ bool writeJournal(const InstallRecord& record)
     const bool written = RegSetValueExW(key, journalValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
                                         sizeof stored) == ERROR_SUCCESS;
     RegCloseKey(key);
+    logAction(record.committed ? "journal committed" : "journal written", journalValue, written ? "ok" : "failed");
     return written;
 }
 
@@ -123,5 +125,7 @@ bool removeJournal()
         return true;   // no key, no journal
     const LONG status = RegDeleteValueW(key, journalValue);
     RegCloseKey(key);
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    const bool removed = status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    logAction("journal removed", journalValue, removed ? "ok" : "failed");
+    return removed;
 }

@@ -7,6 +7,7 @@
 #include "install_record.h"
 
 #include "folder_chain.h"
+#include "install_log.h"
 #include "product.h"
 #include "target_path.h"
 
@@ -17,12 +18,13 @@ bool exists(const WCHAR* path)
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool deleteIfPresent(const WCHAR* path)
+bool deleteIfPresent(const WCHAR* path, const char* action)
 {
-    if (DeleteFileW(path))
+    if (!exists(path))
         return true;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    const bool deleted = DeleteFileW(path);
+    logOutcome(action, path, deleted);
+    return deleted;
 }
 
 // Puts the set-aside file back over whatever the run left at path.
@@ -31,13 +33,15 @@ bool restoreSetAside(const WCHAR* path)
     WCHAR aside[pathCapacity];
     if (!setAsideName(aside, path) || !exists(aside))
         return true;   // never moved, or back already
-    return MoveFileExW(aside, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    const bool restored = MoveFileExW(aside, path, MOVEFILE_REPLACE_EXISTING);
+    logOutcome("file restored", path, restored);
+    return restored;
 }
 
 bool deleteSetAside(const WCHAR* path)
 {
     WCHAR aside[pathCapacity];
-    return !setAsideName(aside, path) || deleteIfPresent(aside);
+    return !setAsideName(aside, path) || deleteIfPresent(aside, "set-aside file deleted");
 }
 
 bool bookFileExisted(const InstallRecord& record, int index)
@@ -65,7 +69,8 @@ bool undoShortcut(const InstallRecord& record)
 {
     bool settled = true;
     if (record.linkPath[0] != L'\0')
-        settled = record.linkExisted ? restoreSetAside(record.linkPath) : deleteIfPresent(record.linkPath);
+        settled = record.linkExisted ? restoreSetAside(record.linkPath)
+                                     : deleteIfPresent(record.linkPath, "shortcut deleted");
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, record.iconFolder);
     removeCreatedFolders(folder, lstrlenW(folder), record.iconFoldersCreated);
@@ -79,13 +84,14 @@ InstallRecord interrupted;
 
 void undoInstall(InstallRecord& record)
 {
+    logText("rollback", "");
     bool settled = undoShortcut(record);
     settled = forEachBookFile(record, [](const WCHAR* path, bool existed) {
-                  return existed ? restoreSetAside(path) : deleteIfPresent(path);
+                  return existed ? restoreSetAside(path) : deleteIfPresent(path, "file deleted");
               }) && settled;
     settled = restoreUninstallValues(record) && settled;
     if (settled && removeJournal() && !record.keyExisted)
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath);
+        logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, record.pagesFolder);
     removeCreatedFolders(folder, lstrlenW(folder), record.pagesFoldersCreated);
@@ -107,6 +113,7 @@ void settleInterruptedInstall()
 {
     if (!readJournal(interrupted))
         return;
+    logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
     if (interrupted.committed)
         completeInstall(interrupted);
     else

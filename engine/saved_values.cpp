@@ -3,6 +3,7 @@
 // wide forms, so that what comes back is exactly what was there.
 #include "install_record.h"
 
+#include "install_log.h"
 #include "product.h"
 
 bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int count)
@@ -51,6 +52,8 @@ bool restoreUninstallValues(const InstallRecord& record)
             status = RegSetValueExW(key, value.name, 0, value.type, value.data, value.size);
         else if ((status = RegDeleteValueW(key, value.name)) == ERROR_FILE_NOT_FOUND)
             status = ERROR_SUCCESS;
+        logAction(value.existed ? "value restored" : "value deleted", value.name,
+                  status == ERROR_SUCCESS ? "ok" : "failed");
         restored = restored && status == ERROR_SUCCESS;
     }
     RegCloseKey(key);

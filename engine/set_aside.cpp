@@ -5,6 +5,7 @@
 // that file.
 #include "install_record.h"
 
+#include "install_log.h"
 #include "target_path.h"
 
 namespace {
@@ -99,7 +100,11 @@ bool setAsideBookFiles(InstallRecord& record)
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
         if (!(record.existed[i / 8] & (1u << (i % 8))))
             continue;
-        if (!writeNameAt(path, folderLength, name, "") || !setAsideName(aside, path) || !MoveFileW(path, aside))
+        if (!writeNameAt(path, folderLength, name, "") || !setAsideName(aside, path))
+            return false;
+        const bool moved = MoveFileW(path, aside);
+        logOutcome("file set aside", path, moved);
+        if (!moved)
             return false;
     }
     return true;
@@ -117,5 +122,9 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
         return false;
     lstrcpyW(record.linkPath, linkPath);
     writeJournal(record);
-    return !record.linkExisted || MoveFileW(linkPath, aside);
+    if (!record.linkExisted)
+        return true;
+    const bool moved = MoveFileW(linkPath, aside);
+    logOutcome("shortcut set aside", linkPath, moved);
+    return moved;
 }

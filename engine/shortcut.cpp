@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "install_log.h"
 #include "messages.h"
 #include "product.h"
 #include "settings.h"
@@ -55,6 +56,7 @@ bool createDesktopShortcut(const char* linkName)
         return false;
     const bool saved = buildAndSaveLink(linkName);
     CoUninitialize();
+    logAction("shortcut saved", installSettings.iconDestination.path, saved ? "ok" : "failed");
     if (!saved)
         showShortcutError(linkName);
     return saved;

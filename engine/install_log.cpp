@@ -1,0 +1,99 @@
+// The action log (install_log.h). Lines are written one WriteFile each, as
+// they happen, so the log of a killed process ends at its last action.
+#include "install_log.h"
+
+namespace {
+
+constexpr int lineCapacity = 1024;     // bytes of one UTF-8 line: a path of 260 characters fits thrice over
+constexpr char failedFormat[] = "failed (error %lu)";
+
+HANDLE logFile;
+
+// Appends text to the line at used, within the line's capacity.
+int append(char* line, int used, const char* text)
+{
+    while (*text && used < lineCapacity - 3)
+        line[used++] = *text++;
+    return used;
+}
+
+void writeLine(const char* action, const WCHAR* subject, const char* subjectText, const char* result)
+{
+    if (!logFile)
+        return;
+    char line[lineCapacity];
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    int used = wsprintfA(line, "%04u-%02u-%02u %02u:%02u:%02u.%03u\t", now.wYear, now.wMonth, now.wDay, now.wHour,
+                         now.wMinute, now.wSecond, now.wMilliseconds);
+    used = append(line, used, action);
+    used = append(line, used, "\t");
+    if (subject) {
+        // A subject cut to the room left keeps whole characters only.
+        const int room = lineCapacity - 3 - used - 64;
+        const int written = room > 0 ? WideCharToMultiByte(CP_UTF8, 0, subject, -1, line + used, room, nullptr, nullptr)
+                                     : 0;
+        used += written > 0 ? written - 1 : 0;
+    } else {
+        used = append(line, used, subjectText);
+    }
+    used = append(line, used, "\t");
+    used = append(line, used, result);
+    line[used++] = '\r';
+    line[used++] = '\n';
+    DWORD written = 0;
+    WriteFile(logFile, line, DWORD(used), &written, nullptr);
+}
+
+} // namespace
+
+bool openLog(const WCHAR* path)
+{
+    closeLog();
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    logFile = file;
+    return true;
+}
+
+void useLog(HANDLE file)
+{
+    closeLog();
+    logFile = file;
+}
+
+HANDLE logHandle()
+{
+    return logFile;
+}
+
+void closeLog()
+{
+    if (logFile)
+        CloseHandle(logFile);
+    logFile = nullptr;
+}
+
+void logAction(const char* action, const WCHAR* subject, const char* result)
+{
+    writeLine(action, subject, nullptr, result);
+}
+
+void logOutcome(const char* action, const WCHAR* subject, bool succeeded)
+{
+    if (!logFile)
+        return;
+    char result[40];
+    if (succeeded)
+        lstrcpyA(result, "ok");
+    else
+        wsprintfA(result, failedFormat, static_cast<unsigned long>(GetLastError()));
+    writeLine(action, subject, nullptr, result);
+}
+
+void logText(const char* action, const char* text)
+{
+    writeLine(action, nullptr, text, "");
+}
