@@ -16,6 +16,8 @@
 #include "earlier_install.h"
 #include "extract.h"
 #include "folder_chain.h"
+#include "inflate_state.h"
+#include "install_log.h"
 #include "install_record.h"
 #include "messages.h"
 #include "page_manifest.h"
@@ -35,7 +37,8 @@ static_assert(sizeof productName + sizeof linkNameFormat <= nameCapacity, "link 
 static_assert(registeredValueCount <= savedValueCount, "every registered value can be kept");
 
 InstallRecord record;
-bool registered;   // this run's uninstaller is the one the key names
+bool registered;        // this run's uninstaller is the one the key names
+uint32_t bytesWritten;  // of the book's files: the entry's estimated size
 
 // The install the key named before this run, which a run into another folder replaces.
 WCHAR earlierUninstaller[pathCapacity];
@@ -61,7 +64,10 @@ bool installEntry(const char* name, const char* suffix, int number)
     char resourceName[nameCapacity];
     wsprintfA(resourceName, resourceNameFormat, number);
     HRSRC resource = FindResourceA(nullptr, resourceName, resourceName);
-    return resource && extractPayloadEntry(resource) == 0;
+    const bool written = resource && extractPayloadEntry(resource) == 0;
+    logAction("file written", pages.path, written ? "ok" : resource ? "failed" : "failed: not in the installer");
+    bytesWritten += written ? inflateState.outputSize : 0;
+    return written;
 }
 
 // Runs while pagesDestination.path names the first page, the shortcut's target.
@@ -120,15 +126,20 @@ bool installBook()
     registered = valuesKept && registerUninstaller(installSettings.pagesDestination.path);
     if (!registered)
         showInstallError(registrationFailedText);
-    return installMainPages() && (!installSettings.specificBook || installExtraFiles());
+    if (!installMainPages() || (installSettings.specificBook && !installExtraFiles()))
+        return false;
+    if (registered)
+        registerInstalledSize((bytesWritten + 1023) / 1024);
+    return true;
 }
 
 } // namespace
 
-void runInstall()
+bool runInstall()
 {
     DestinationPath& pages = installSettings.pagesDestination;
     memset(&record, 0, sizeof record);
+    bytesWritten = 0;
     const bool hadEarlier = readEarlierUninstaller(earlierUninstaller, earlierFolder);
 
     int filePosition = 0;
@@ -136,19 +147,20 @@ void runInstall()
         !createFolderChain(filePosition, pages.newFolder, pages.path, record.pagesFoldersCreated)) {
         removeCreatedFolders(pages.path, filePosition, record.pagesFoldersCreated);
         showInstallError(pagesFolderFailedText);
-        return;
+        return false;
     }
     pages.existingLength = filePosition;
     lstrcpyW(record.pagesFolder, pages.path);
 
-    if (installBook()) {
-        completeInstall(record);
-        // Only once the key names this install: otherwise the earlier one
-        // stays the registered one.
-        if (hadEarlier && registered)
-            removeEarlierInstall(earlierUninstaller, record.pagesFolder);
-    } else {
+    if (!installBook()) {
         undoInstall(record);
         showInstallError(copyFailedText);
+        return false;
     }
+    completeInstall(record);
+    // Only once the key names this install: otherwise the earlier one stays
+    // the registered one.
+    if (hadEarlier && registered)
+        removeEarlierInstall(earlierUninstaller, record.pagesFolder);
+    return true;
 }

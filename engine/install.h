@@ -6,5 +6,6 @@
 // installSettings.specificBook is set), and after the first page creates the
 // icon folder chain and the book's shortcut. On a failed file or shortcut it
 // removes what it made and shows one message. Reports only through message
-// boxes owned by installSettings.ownerWindow; success is silent.
-void runInstall();
+// boxes owned by installSettings.ownerWindow (or, silent, through the log);
+// success is silent. True when the book was installed.
+bool runInstall();

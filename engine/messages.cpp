@@ -1,6 +1,7 @@
 // The install's message boxes: modal, owned by the wizard, error icon.
 #include "messages.h"
 
+#include "install_log.h"
 #include "settings.h"
 
 const char pagesFolderFailedText[] = "Can't create the new directory for program files!";
@@ -11,17 +12,33 @@ const char copyFailedText[] = "Can't copy the program files to the desired direc
 
 namespace {
 
-constexpr char installErrorCaption[] = "Error during install:";
+#define TOLM_INSTALL_ERROR_CAPTION "Error during install:"
+constexpr char installErrorCaption[] = TOLM_INSTALL_ERROR_CAPTION;
 constexpr char shortcutErrorCaption[] = "ERROR: Didn't save the Desktop icon for";
 
 } // namespace
 
+// Every message reaches the log; a silent run shows none.
+void showMessage(const char* caption, const char* text)
+{
+    logText("message", text);
+    if (!installSettings.silent)
+        MessageBoxA(installSettings.ownerWindow, text, caption, MB_OK | MB_ICONERROR);
+}
+
 void showInstallError(const char* text)
 {
-    MessageBoxA(installSettings.ownerWindow, text, installErrorCaption, MB_OK | MB_ICONERROR);
+    showMessage(installErrorCaption, text);
+}
+
+void showInstallErrorText(const WCHAR* text)
+{
+    logAction("message", text, "");
+    if (!installSettings.silent)
+        MessageBoxW(installSettings.ownerWindow, text, L"" TOLM_INSTALL_ERROR_CAPTION, MB_OK | MB_ICONERROR);
 }
 
 void showShortcutError(const char* linkName)
 {
-    MessageBoxA(installSettings.ownerWindow, linkName, shortcutErrorCaption, MB_OK | MB_ICONERROR);
+    showMessage(shortcutErrorCaption, linkName);
 }

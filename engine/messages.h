@@ -1,14 +1,19 @@
 // Every message the install shows. Each text exists once, here.
 #pragma once
 
+#include <windows.h>
+
 extern const char pagesFolderFailedText[];
 extern const char registrationFailedText[];
 extern const char iconFolderFailedText[];
 extern const char copyFailedText[];
 
 // Shows text with the caption "Error during install:" and the error icon,
-// owned by installSettings.ownerWindow.
+// owned by installSettings.ownerWindow, and logs it. A silent run only logs it.
 void showInstallError(const char* text);
+
+// The same for a text that may hold any letter, such as a path.
+void showInstallErrorText(const WCHAR* text);
 
 // The shortcut's own message: its text is the link name, its caption says what failed.
 void showShortcutError(const char* linkName);

@@ -1,6 +1,8 @@
-// Uninstall registration under HKEY_LOCAL_MACHINE.
+// Uninstall registration under HKEY_LOCAL_MACHINE: the entry Add/Remove
+// Programs lists, complete enough for tools that uninstall unattended.
 #include "registration.h"
 
+#include "install_log.h"
 #include "product.h"
 #include "settings.h"
 
@@ -9,35 +11,96 @@ namespace {
 // Quoted, so that a path with spaces cannot be read as a shorter program path
 // followed by arguments.
 constexpr WCHAR quotedFormat[] = L"\"%s\"";
-constexpr int quotedCapacity = pathCapacity + 2;
+constexpr WCHAR quietFormat[] = L"\"%s\" /S";
+constexpr WCHAR iconFormat[] = L"%s,0";
 constexpr WCHAR displayName[] = L"" TOLM_PRODUCT_NAME;
+constexpr WCHAR displayVersion[] = L"" TOLM_DISPLAY_VERSION;
+constexpr WCHAR publisher[] = L"" TOLM_PUBLISHER;
+constexpr int textCapacity = pathCapacity + 8;           // a quoted path with " /S"
+constexpr int logSubjectCapacity = 32 + 3 + textCapacity;
 
-enum RegisteredValue { uninstallString, displayNameValue };
+enum RegisteredValue {
+    uninstallString, quietUninstallString, displayNameValue, displayIcon, displayVersionValue,
+    publisherValue, installLocation, noModify, noRepair, estimatedSize,
+};
 
-bool setText(HKEY key, RegisteredValue value, const WCHAR* text, int length)
+HKEY openKey()
 {
-    return RegSetValueExW(key, registeredValueNames[value], 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          DWORD(length + 1) * sizeof(WCHAR)) == ERROR_SUCCESS;
-}
-
-} // namespace
-
-const WCHAR* const registeredValueNames[registeredValueCount] = {L"UninstallString", L"DisplayName"};
-
-bool registerUninstaller(const WCHAR* uninstallerPath)
-{
-    WCHAR quoted[quotedCapacity];
-    if (lstrlenW(uninstallerPath) >= pathCapacity)
-        return false;
-    const int quotedLength = wsprintfW(quoted, quotedFormat, uninstallerPath);
-
     HKEY key;
     DWORD disposition;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, const_cast<char*>(uninstallKeyClass), 0,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+// Sets one value and logs it as "name = data".
+bool setValue(HKEY key, RegisteredValue value, DWORD type, const void* data, DWORD size, const WCHAR* shown)
+{
+    const WCHAR* name = registeredValueNames[value];
+    const bool set = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    WCHAR subject[logSubjectCapacity];
+    wsprintfW(subject, L"%s = %s", name, shown);
+    logAction("value set", subject, set ? "ok" : "failed");
+    return set;
+}
+
+bool setText(HKEY key, RegisteredValue value, const WCHAR* text)
+{
+    return setValue(key, value, REG_SZ, text, DWORD(lstrlenW(text) + 1) * sizeof(WCHAR), text);
+}
+
+bool setNumber(HKEY key, RegisteredValue value, DWORD number)
+{
+    WCHAR shown[16];
+    wsprintfW(shown, L"%lu", static_cast<unsigned long>(number));
+    return setValue(key, value, REG_DWORD, &number, sizeof number, shown);
+}
+
+} // namespace
+
+const WCHAR* const registeredValueNames[registeredValueCount] = {
+    L"UninstallString", L"QuietUninstallString", L"DisplayName", L"DisplayIcon", L"DisplayVersion",
+    L"Publisher", L"InstallLocation", L"NoModify", L"NoRepair", L"EstimatedSize",
+};
+
+bool registerUninstaller(const WCHAR* uninstallerPath)
+{
+    const int length = lstrlenW(uninstallerPath);
+    if (length >= pathCapacity)
         return false;
-    const bool written = setText(key, uninstallString, quoted, quotedLength) &&
-                         setText(key, displayNameValue, displayName, lstrlenW(displayName));
+    WCHAR quoted[textCapacity];
+    WCHAR quiet[textCapacity];
+    WCHAR icon[textCapacity];
+    WCHAR folder[pathCapacity];
+    wsprintfW(quoted, quotedFormat, uninstallerPath);
+    wsprintfW(quiet, quietFormat, uninstallerPath);
+    wsprintfW(icon, iconFormat, uninstallerPath);
+    lstrcpyW(folder, uninstallerPath);
+    int folderLength = length;
+    while (folderLength > 0 && folder[folderLength - 1] != L'\\')
+        folderLength--;
+    // The folder without its trailing backslash, unless it is a drive root.
+    folder[folderLength > 3 ? folderLength - 1 : folderLength] = L'\0';
+
+    HKEY key = openKey();
+    if (!key)
+        return false;
+    const bool written = setText(key, uninstallString, quoted) && setText(key, quietUninstallString, quiet) &&
+                         setText(key, displayNameValue, displayName) && setText(key, displayIcon, icon) &&
+                         setText(key, displayVersionValue, displayVersion) && setText(key, publisherValue, publisher) &&
+                         setText(key, installLocation, folder) && setNumber(key, noModify, 1) &&
+                         setNumber(key, noRepair, 1);
+    RegCloseKey(key);
+    return written;
+}
+
+bool registerInstalledSize(DWORD kilobytes)
+{
+    HKEY key = openKey();
+    if (!key)
+        return false;
+    const bool written = setNumber(key, estimatedSize, kilobytes);
     RegCloseKey(key);
     return written;
 }

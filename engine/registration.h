@@ -3,12 +3,19 @@
 
 #include <windows.h>
 
-// The values registerUninstaller sets, in the order it sets them: the install
+// The values the registration sets, in the order it sets them: the install
 // keeps their earlier contents before it replaces them.
-constexpr int registeredValueCount = 2;
+constexpr int registeredValueCount = 10;
 extern const WCHAR* const registeredValueNames[registeredValueCount];
 
-// Creates or opens the uninstall key and sets "UninstallString" (uninstallerPath
-// in double quotes) and "DisplayName". False when the key or a value cannot be
-// written; the second value is not attempted when the first fails.
+// Creates or opens the uninstall key and sets every value of the entry but
+// the size: "UninstallString" and "QuietUninstallString" (uninstallerPath in
+// double quotes, the second with /S), "DisplayName", "DisplayIcon" (the
+// uninstaller's icon), "DisplayVersion", "Publisher", "InstallLocation" (the
+// uninstaller's folder), "NoModify" and "NoRepair" (1). Each value is logged.
+// False when the key or a value cannot be written; none is attempted after the
+// first that fails.
 bool registerUninstaller(const WCHAR* uninstallerPath);
+
+// Sets "EstimatedSize", in KB, once every file is written.
+bool registerInstalledSize(DWORD kilobytes);

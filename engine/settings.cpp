@@ -22,6 +22,7 @@ InstallSettings installSettings;
 void initInstallSettings()
 {
     installSettings.specificBook = 1;   // the variant is on by default
+    installSettings.exitCode = ERROR_INSTALL_USEREXIT;
     // pagesDestination.path stays empty: the wizard fills it in.
     writeNameAt(installSettings.pagesDestination.newFolder, 0, defaultPagesFolder, "", chainCapacity);
     writeNameAt(installSettings.iconDestination.path, 0, fallbackDesktop, "");

@@ -22,6 +22,10 @@ struct DestinationPath {
 
 struct InstallSettings {
     unsigned char specificBook;      // install the variant book (options check box 899)
+    unsigned char silent;            // no window and no message box: messages go to the log
+    unsigned char pagesGiven;        // the command line chose pagesDestination: the page keeps it
+    unsigned char iconsGiven;        // the same for iconDestination
+    int exitCode;                    // the process's: 1602 until Finish says otherwise
     DestinationPath pagesDestination;// pages and the uninstaller
     DestinationPath iconDestination; // the desktop folder that receives the shortcut
     int desktopBaseLength;           // length of the desktop prefix; during the install, the link name position
