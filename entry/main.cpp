@@ -1,6 +1,10 @@
-// Program entry. Only one copy of the installer shows its wizard at a time: a
-// later copy brings the running one's wizard forward and ends. The command line
-// is not read, and the exit code is always 0.
+// Program entry. Only one copy of the installer works at a time: a later copy
+// brings the running one's wizard forward and ends, or, silent, ends at once
+// with 1618. The command line (command_line.h) may make the run silent, log
+// it and choose what the wizard would; the exit code says how it ended:
+//   0 installed (or only the running copy raised, or the usage shown)
+//   1602 cancelled, 1603 failed and rolled back, 1618 another copy runs,
+//   87 a bad command line.
 //
 // The process enters at tolmEntry with no C runtime start-up before it (see
 // tolm_bare_entry in cmake/product.cmake): nothing here needs one, and the
@@ -8,8 +12,12 @@
 #include <windows.h>
 
 #include "abi_names.h"
+#include "command_line.h"
 #include "common_controls.h"
 #include "dll_search.h"
+#include "install.h"
+#include "install_log.h"
+#include "install_options.h"
 #include "install_record.h"
 #include "messages.h"
 #include "pages.h"
@@ -33,6 +41,11 @@ extern volatile LONG instanceCounter;
 namespace {
 
 constexpr char cannotCreateText[] = "Can't create window!";
+constexpr char usageCaption[] = "Install " TOLM_PRODUCT_NAME;
+constexpr char unwritableProblem[] = "cannot be written";
+
+// The options, too large for the entry's frame.
+InstallOptions options;
 
 // The running copy's frame bears the wizard caption only while its welcome
 // page shows; on any other page nothing is found and this copy ends silently.
@@ -47,19 +60,81 @@ void raiseRunningCopy()
     SetForegroundWindow(running);
 }
 
-void showWizard()
+int showWizard()
 {
-    installSettings.appInstance = GetModuleHandleA(nullptr);
-    // An install that was killed is settled before anything is offered: the
-    // pages page then proposes the install that is really there.
-    settleInterruptedInstall();
     // Without the common controls there is no wizard, as when PropertySheetA
     // answers -1 for a wizard window it could not create.
     if (!bindCommonControls() || runWizard() == -1) {
         // No wizard, so no owner: a page that did start is gone with the frame.
         installSettings.ownerWindow = nullptr;
         showInstallError(cannotCreateText);
+        return ERROR_INSTALL_FAILURE;
     }
+    return installSettings.exitCode;
+}
+
+// The first copy: settles what a killed run left, takes the options, and
+// installs silently or through the wizard.
+int runFirstCopy()
+{
+    // An install that was killed is settled before anything is offered: the
+    // pages page then proposes the install that is really there.
+    settleInterruptedInstall();
+    if (!applyInstallOptions(options))
+        return ERROR_INVALID_PARAMETER;
+    if (options.silent)
+        return runInstall() ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+    return showWizard();
+}
+
+const char* resultText(int code)
+{
+    switch (code) {
+    case ERROR_SUCCESS:
+        return "done";
+    case ERROR_INSTALL_USEREXIT:
+        return "cancelled";
+    case ERROR_INSTALL_FAILURE:
+        return "failed, rolled back";
+    case ERROR_INSTALL_ALREADY_RUNNING:
+        return "another copy is running";
+    default:
+        return "bad command line";
+    }
+}
+
+int run()
+{
+    const bool understood = parseInstallOptions(GetCommandLineW(), options);
+    installSettings.silent = options.silent;
+    installSettings.appInstance = GetModuleHandleA(nullptr);
+    // The log comes first: every message from here on goes to it.
+    if (options.logGiven && !openLog(options.log)) {
+        wchar_t argument[optionQuoteCapacity];
+        wsprintfW(argument, L"/LOG=%.70s", options.log);
+        reportBadArgument(argument, unwritableProblem);
+        return ERROR_INVALID_PARAMETER;
+    }
+    logAction("command line", GetCommandLineW(), "");
+    if (!understood) {
+        reportBadArgument(options.badArgument, options.problem);
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (options.usage) {
+        logText("usage", usageText);
+        if (!options.silent)
+            MessageBoxA(nullptr, usageText, usageCaption, MB_OK | MB_ICONINFORMATION);
+        return ERROR_SUCCESS;
+    }
+    int code = ERROR_SUCCESS;
+    if (InterlockedIncrement(&instanceCounter) == 1)
+        code = runFirstCopy();
+    else if (options.silent)
+        code = ERROR_INSTALL_ALREADY_RUNNING;   // touches nothing, raises nothing
+    else
+        raiseRunningCopy();
+    InterlockedDecrement(&instanceCounter);
+    return code;
 }
 
 } // namespace
@@ -68,10 +143,10 @@ extern "C" void WINAPI tolmEntry()
 {
     restrictDllSearch();
     initInstallSettings();
-    if (InterlockedIncrement(&instanceCounter) != 1)
-        raiseRunningCopy();
-    else
-        showWizard();
-    InterlockedDecrement(&instanceCounter);
-    ExitProcess(0);
+    const int code = run();
+    char result[64];
+    wsprintfA(result, "%s (exit code %d)", resultText(code), code);
+    logText("result", result);
+    closeLog();
+    ExitProcess(code);
 }

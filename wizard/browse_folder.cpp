@@ -44,14 +44,6 @@ static_assert(pathCapacity == MAX_PATH, "the shell writes up to MAX_PATH charact
 // The field's text: its starting value, and its copy on OK (at most 79 characters).
 WCHAR browseNewFolder[chainCapacity];
 
-PathKind queryDiskPath(const wchar_t* path)
-{
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return PathKind::absent;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::folder : PathKind::other;
-}
-
 HWND findNewFolderLabel(HWND dialog)
 {
     for (HWND child = GetNextDlgGroupItem(dialog, nullptr, FALSE); child;
@@ -163,6 +155,14 @@ int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const WCHAR* title, W
 }
 
 } // namespace
+
+PathKind queryDiskPath(const wchar_t* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::absent;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::folder : PathKind::other;
+}
 
 int browseForDestination(const WCHAR* title, WCHAR* path, WCHAR* newFolder, int rootFolder)
 {

@@ -5,6 +5,11 @@
 
 #include <windows.h>
 
+#include "compose_destination.h"
+
+// What path names on the real disk, for composeDestination.
+PathKind queryDiskPath(const wchar_t* path);
+
 // title: the dialog's title. path: a 260-character buffer holding the folder to
 // select first. newFolder: an 80-character buffer holding the chain to offer
 // in the field. rootFolder: the shell special-folder id the tree starts at.

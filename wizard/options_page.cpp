@@ -11,10 +11,11 @@
 
 namespace {
 
+// Ticked unless the command line chose the plain book.
 INT_PTR handleInit(HWND page)
 {
-    // Ticked whatever specificBook holds; its initial value 1 agrees.
-    SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_SETCHECK,
+                        installSettings.specificBook ? BST_CHECKED : BST_UNCHECKED, 0);
     return TRUE;
 }
 
@@ -25,7 +26,7 @@ INT_PTR handleFinish(HWND page)
 {
     LRESULT state = SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_GETCHECK, 0, 0);
     installSettings.specificBook = static_cast<unsigned char>(state & 0xFF);
-    runInstall();
+    installSettings.exitCode = runInstall() ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
     SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
     return TRUE;
 }

@@ -1,0 +1,119 @@
+// Applying the command line's options. A destination given there goes
+// through the same composition as a folder chosen with Browse and a chain
+// typed into its "New Folder:" field: it is split into the part that exists
+// and the chain to create, the chain stays within 79 characters and the path
+// within its buffer, and a name taken by a file is refused.
+#include "install_options.h"
+
+#include "browse_folder.h"
+#include "compose_destination.h"
+#include "destination_defaults.h"
+#include "messages.h"
+#include "settings.h"
+
+namespace {
+
+static_assert(optionPathCapacity == pathCapacity && optionChainCapacity == chainCapacity,
+              "the options' buffers are the destinations'");
+
+constexpr char fullPathProblem[] = "must be a full path such as C:\\Books";
+constexpr char chainTooLongProblem[] = "needs more than 79 characters of new folders";
+constexpr int driveRootLength = 3;   // "D:\"
+
+// The message composeDestination would have shown, kept for the argument's own.
+const char* compositionProblem;
+
+void keepProblem(const char* message)
+{
+    compositionProblem = message;
+}
+
+int textLength(const wchar_t* text, int capacity)
+{
+    int length = 0;
+    while (length < capacity && text[length])
+        ++length;
+    return length;
+}
+
+// /ICONS=chain: the chain below the desktop directory, as if typed into the
+// icon page's Browse with the desktop chosen.
+bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
+{
+    DestinationPath& icon = installSettings.iconDestination;
+    initIconDestination(nullptr);
+    const int base = installSettings.desktopBaseLength;
+    icon.path[base] = L'\0';
+    lstrcpynW(icon.newFolder, chain, chainCapacity);
+    compositionProblem = nullptr;
+    const int existing = composeDestination(icon.path, pathCapacity, icon.newFolder, chainCapacity, queryDiskPath,
+                                            keepProblem);
+    if (compositionProblem) {
+        reportBadArgument(argument, compositionProblem);
+        return false;
+    }
+    if (icon.newFolder[0] == L'\0' && existing < base)
+        icon.path[base] = L'\0';
+    icon.existingLength = existing;
+    installSettings.iconsGiven = 1;
+    return true;
+}
+
+// /D=folder: a drive root and the chain below it, as if the root were chosen
+// in the pages page's Browse and the rest typed.
+bool applyPagesFolder(const wchar_t* folder, const wchar_t* argument)
+{
+    const bool isDrivePath = ((folder[0] | 0x20) >= L'a' && (folder[0] | 0x20) <= L'z') && folder[1] == L':' &&
+                             folder[2] == L'\\';
+    if (!isDrivePath) {
+        reportBadArgument(argument, fullPathProblem);
+        return false;
+    }
+    // The whole path as the chain: it may hold more than a typed chain would.
+    static wchar_t chain[pathCapacity];
+    DestinationPath& pages = installSettings.pagesDestination;
+    lstrcpynW(pages.path, folder, driveRootLength + 1);
+    lstrcpynW(chain, folder + driveRootLength, pathCapacity);
+    compositionProblem = nullptr;
+    const int existing = composeDestination(pages.path, pathCapacity, chain, pathCapacity, queryDiskPath, keepProblem);
+    if (compositionProblem || textLength(chain, pathCapacity) >= chainCapacity) {
+        reportBadArgument(argument, compositionProblem ? compositionProblem : chainTooLongProblem);
+        return false;
+    }
+    lstrcpynW(pages.newFolder, chain, chainCapacity);
+    pages.existingLength = existing;
+    installSettings.pagesGiven = 1;
+    return true;
+}
+
+} // namespace
+
+void reportBadArgument(const wchar_t* argument, const char* problem)
+{
+    // An argument of 79 characters, ": " and a problem of up to 120.
+    WCHAR text[optionQuoteCapacity + 2 + 120];
+    wsprintfW(text, L"%s: %S", argument, problem);
+    showInstallErrorText(text);
+}
+
+bool applyInstallOptions(const InstallOptions& options)
+{
+    if (options.variant >= 0)
+        installSettings.specificBook = static_cast<unsigned char>(options.variant);
+    wchar_t argument[optionQuoteCapacity];
+    if (options.iconsGiven) {
+        wsprintfW(argument, L"/ICONS=%.70s", options.icons);
+        if (!applyIconChain(options.icons, argument))
+            return false;
+    }
+    if (options.pagesGiven) {
+        wsprintfW(argument, L"/D=%.72s", options.pages);
+        if (!applyPagesFolder(options.pages, argument))
+            return false;
+    }
+    if (options.silent) {
+        initIconDestination(nullptr);
+        initPagesDestination();
+    }
+    return true;
+}
