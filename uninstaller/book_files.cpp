@@ -1,6 +1,8 @@
 // The book's files in its folder: only names from the built-in lists are touched.
 #include "uninstall.h"
 
+#include "install_log.h"
+
 // Composes folder\name+suffix into path; false when it would not fit. The
 // listed names are ASCII and widened here; the folder may hold any letters.
 static bool composeFilePath(WCHAR* path, const WCHAR* folder, const char* name, const char* suffix)
@@ -38,7 +40,9 @@ void removeListedFiles(const WCHAR* folder, const char* names, const char* suffi
         // A path too long to compose cannot have been installed either.
         if (!composeFilePath(path, folder, name, suffix) || !isPlainFile(path))
             continue;
-        if (!DeleteFileW(path) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        const bool removed = DeleteFileW(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
+        logOutcome("file removed", path, removed);
+        if (!removed)
             noteFailure(report, path);
     }
 }

@@ -3,6 +3,8 @@
 // its stored target lies directly in the book folder.
 #include "uninstall.h"
 
+#include "install_log.h"
+
 #include <shlobj.h>
 
 // True when the ANSI code page holds every letter of text, without best-fit
@@ -120,7 +122,9 @@ void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR*
         const WCHAR* linkPath = found.paths[i];
         if (!linkTargetsFolder(linkPath, bookFolder))
             continue;
-        if (!DeleteFileW(linkPath)) {
+        const bool removed = DeleteFileW(linkPath);
+        logOutcome("shortcut removed", linkPath, removed);
+        if (!removed) {
             noteFailure(report, linkPath);
             continue;
         }

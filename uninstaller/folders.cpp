@@ -1,6 +1,8 @@
 // Removing the emptied folder chain, within the bound the install could have used.
 #include "uninstall.h"
 
+#include "install_log.h"
+
 #include "product.h"
 
 void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalReport& report)
@@ -14,7 +16,9 @@ void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalRepor
     if (length > 0 && path[length - 1] == L'\\')
         path[length - 1] = L'\0';
     while (isBelowFolder(path, boundary)) {
-        if (!RemoveDirectoryW(path)) {
+        if (RemoveDirectoryW(path)) {
+            logAction("folder removed", path, "ok");
+        } else {
             DWORD error = GetLastError();
             // A folder that still holds something is the user's: it stays, silently.
             if (error == ERROR_DIR_NOT_EMPTY)

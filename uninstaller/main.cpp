@@ -1,12 +1,19 @@
-// Kestrun.exe: removes the installed book. Started with no arguments from the
-// pages folder (the "UninstallString"), it asks once and hands the work to a copy
-// of itself in the temp folder, which removes everything including the original.
+// Kestrun.exe: removes the installed book. Started from the pages folder (the
+// "UninstallString"), it asks once and hands the work to a copy of itself in
+// the temp folder, which removes everything including the original. With /S
+// ("QuietUninstallString") it asks nothing and shows nothing; /LOG=file logs
+// every action. The process that was started ends only once the removal is
+// done, with its result as the exit code:
+//   0 everything was removed (or nothing was installed here)
+//   1602 the user answered No, 1603 something stayed, 87 a bad command line.
 //
 // The program has its own entry point and no C runtime start-up: it needs none,
 // and that keeps it a few kilobytes, as befits a payload entry.
 #include "removal.h"
 
+#include "arguments.h"
 #include "dll_search.h"
+#include "install_log.h"
 #include "install_record.h"
 #include "product.h"
 
@@ -15,69 +22,128 @@ static const char questionText[] =
 static const char nothingText[] =
     "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
 static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
+static const WCHAR usageProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis command line is not understood:\n";
 
 constexpr int messageCapacity = reportCapacity + 100;
 
 // The report and its message take 4 KB each in UTF-16, more than a stack frame
-// may hold, so they live in .bss. A process makes only one of the two runs
-// below, and only once.
-static void showReport(const RemovalReport& report)
+// may hold, so they live in .bss. A process makes only one of the runs below,
+// and only once.
+static RemovalReport report;
+
+// Shows (unless silent) what stayed; every line of it is in the log already.
+// The result: 0 when everything went, 1603 when something stayed.
+static DWORD concludeRemoval(bool silent)
 {
-    static WCHAR message[messageCapacity];
-    composeReportText(report, message, messageCapacity);
-    MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+    if (!hasFailures(report)) {
+        logText("result", "removed (exit code 0)");
+        return ERROR_SUCCESS;
+    }
+    logText("result", "something stayed (exit code 1603)");
+    if (!silent) {
+        static WCHAR message[messageCapacity];
+        composeReportText(report, message, messageCapacity);
+        MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+    }
+    return ERROR_INSTALL_FAILURE;
 }
 
-// The temp copy: waits for the original to end, then removes everything.
-static void finishRemoval(const RemovalCommand& command)
+// The temp copy: removes the book, reports to the original, and once the
+// original has ended removes it and its folder.
+static DWORD finishRemoval(const RemovalCommand& command)
 {
-    if (!waitForOriginal(command.original))
-        return;
-    static RemovalReport report;
+    if (command.log)
+        useLog(command.log);
     // An install killed halfway is settled first: rolled back, the earlier
     // install it replaced is whole again, and its key is restored.
     settleInterruptedInstall();
-    removeInstalledBook(command.exePath, SelfRemoval::now, report);
-    if (hasFailures(report))
-        showReport(report);
+    removeBook(command.exePath, report);
+    const DWORD result = concludeRemoval(command.silent);
+    sendResult(command.resultPipe, result);
+    if (waitForOriginal(command.original))
+        removeUninstaller(command.exePath, SelfRemoval::now, report);
+    closeLog();
+    return result;
 }
 
-// The installed uninstaller: checks, asks, and starts the temp copy.
-static void askAndRemove()
+// Reads /S and /LOG=file; false for anything else.
+static bool readOptions(bool& silent, WCHAR* log, WCHAR* bad)
 {
+    WCHAR argument[pathCapacity + 8];
+    Argument where;
+    silent = false;
+    log[0] = L'\0';
+    for (const WCHAR* cursor = skipProgramName(GetCommandLineW());
+         (cursor = nextArgument(cursor, argument, pathCapacity + 8, where)) != nullptr;) {
+        if (startsWithOption(argument, "/S") && argument[2] == L'\0') {
+            silent = true;
+        } else if (startsWithOption(argument, "/LOG=") && argument[5] && !where.tooLong &&
+                   lstrlenW(argument + 5) < pathCapacity) {
+            lstrcpyW(log, argument + 5);
+        } else {
+            lstrcpynW(bad, argument, pathCapacity);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The installed uninstaller: checks, asks, starts the temp copy and waits for its result.
+static DWORD askAndRemove()
+{
+    static WCHAR log[pathCapacity];
+    static WCHAR bad[pathCapacity];
+    bool silent = false;
+    const bool understood = readOptions(silent, log, bad);
+    if ((understood && log[0] && !openLog(log)) || !understood) {
+        if (!silent) {
+            static WCHAR message[pathCapacity + 100];
+            lstrcpyW(message, usageProblem);
+            lstrcatW(message, understood ? log : bad);
+            MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR);
+        }
+        return ERROR_INVALID_PARAMETER;
+    }
+    logAction("command line", GetCommandLineW(), "");
+
     WCHAR exePath[pathCapacity];
     DWORD length = GetModuleFileNameW(nullptr, exePath, pathCapacity);
     if (length == 0 || length >= DWORD(pathCapacity))
-        return;
+        return ERROR_INSTALL_FAILURE;
     // Started through a short name, the path would match neither the key nor the links.
     WCHAR longPath[pathCapacity];
     length = GetLongPathNameW(exePath, longPath, pathCapacity);
     if (length > 0 && length < DWORD(pathCapacity))
         lstrcpyW(exePath, longPath);
     if (!bookIsPresent(exePath)) {
-        MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
-        return;
+        logText("result", "nothing to remove (exit code 0)");
+        if (!silent)
+            MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
+        return ERROR_SUCCESS;
     }
     // No is the default button: a stray Enter removes nothing.
     UINT style = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND;
-    if (MessageBoxA(nullptr, questionText, productName, style) != IDYES)
-        return;
-    if (startRemovalCopy(exePath))
-        return;
-    static RemovalReport report;
+    if (!silent && MessageBoxA(nullptr, questionText, productName, style) != IDYES) {
+        logText("result", "cancelled (exit code 1602)");
+        return ERROR_INSTALL_USEREXIT;
+    }
+    HANDLE resultPipe = nullptr;
+    if (startRemovalCopy(exePath, silent, resultPipe))
+        return waitForResult(resultPipe);
     settleInterruptedInstall();
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
-    if (hasFailures(report))
-        showReport(report);
+    return concludeRemoval(silent);
 }
 
 extern "C" void WINAPI kestrunEntry()
 {
     restrictDllSearch();
-    RemovalCommand command;
+    static RemovalCommand command;
+    DWORD result;
     if (parseRemovalCommand(GetCommandLineW(), command))
-        finishRemoval(command);
+        result = finishRemoval(command);
     else
-        askAndRemove();
-    ExitProcess(0);
+        result = askAndRemove();
+    closeLog();
+    ExitProcess(result);
 }

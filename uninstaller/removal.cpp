@@ -3,6 +3,7 @@
 
 #include <shlobj.h>
 
+#include "install_log.h"
 #include "install_record.h"
 #include "page_manifest.h"
 #include "product.h"
@@ -51,7 +52,7 @@ static void removeShortcuts(const WCHAR* folder, RemovalReport& report)
     CoUninitialize();
 }
 
-void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
+void removeBook(const WCHAR* exePath, RemovalReport& report)
 {
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, exePath);
@@ -66,19 +67,36 @@ void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalR
     removeListedFiles(folder, extraFileNames, setAsideSuffix, report);
     removeListedFiles(folder, uninstallerSetAside, "", report);
     removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
+}
 
+void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
+{
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, exePath);
+    if (cutLastName(folder) == 0)
+        return;
     WCHAR programFiles[pathCapacity];
     bool knowsBoundary = readProgramFilesFolder(programFiles, pathCapacity);
     if (selfRemoval == SelfRemoval::now) {
-        if (!DeleteFileW(exePath) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        const bool deleted = DeleteFileW(exePath) || GetLastError() == ERROR_FILE_NOT_FOUND;
+        logOutcome("file removed", exePath, deleted);
+        if (!deleted)
             noteFailure(report, exePath);
         else if (knowsBoundary)
             removeEmptyFolders(folder, programFiles, report);
         return;
     }
     // Last resort: the system deletes the running file, then its folder if empty, at the next start.
-    if (!MoveFileExW(exePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    const bool scheduled = MoveFileExW(exePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    logOutcome("file removed at the next start", exePath, scheduled);
+    if (!scheduled)
         noteFailure(report, exePath);
     else if (knowsBoundary && isBelowFolder(folder, programFiles))
         MoveFileExW(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
+{
+    removeBook(exePath, report);
+    removeUninstaller(exePath, selfRemoval, report);
 }

@@ -11,5 +11,11 @@ enum class SelfRemoval {
 // True when the folder of exePath holds any file of the book, or the uninstall
 // key names exePath.
 bool bookIsPresent(const WCHAR* exePath);
-// Removes the book's shortcut, files and key, then the uninstaller itself.
+// Removes the book's shortcuts, files and key: everything but the
+// uninstaller at exePath and its folder.
+void removeBook(const WCHAR* exePath, RemovalReport& report);
+// Removes the uninstaller at exePath, then its folder and the parents left
+// empty below the Program Files directory.
+void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
+// Both, in that order.
 void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);

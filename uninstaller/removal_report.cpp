@@ -1,11 +1,14 @@
 // The one list of what could not be removed, shown once at the end.
 #include "uninstall.h"
 
+#include "install_log.h"
+
 static const WCHAR reportHeading[] = L"These could not be removed:\n\n";
 static const WCHAR moreFormat[] = L"and %d more.\n";
 
 void noteFailure(RemovalReport& report, const WCHAR* what)
 {
+    logAction("stayed", what, "");
     int length = lstrlenW(what);
     // The line and its '\n' must leave room for the terminating NUL.
     if (report.unlisted > 0 || report.length + length + 2 > reportCapacity) {

@@ -1,10 +1,16 @@
 // Self-removal. A running program's file cannot be deleted on Windows, so the
-// original copies itself to the temp folder and starts the copy, which waits for
-// the original to end and then does all the removing. The copy is opened here
+// original copies itself to the temp folder and starts the copy. The copy
+// removes the book and sends the result back through a pipe; the original,
+// which waited for it, exits with that result, so whoever started the
+// uninstaller learns it only once the removal is done. The copy then waits for
+// the original to end and removes its file and folder. The copy is opened here
 // with FILE_FLAG_DELETE_ON_CLOSE and that handle is inherited by the copy's
-// process, so the file system deletes the copy when its last handle closes: when
-// the copy exits. Nothing is left behind and nothing is scheduled for a reboot.
+// process, so the file system deletes the copy when its last handle closes:
+// when the copy exits. Nothing is left behind and nothing is scheduled for a
+// reboot.
 #include "uninstall.h"
+
+#include "install_log.h"
 
 static const WCHAR copyPrefix[] = L"kst";        // GetTempFileNameW uses up to 3 characters
 constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
@@ -13,6 +19,24 @@ constexpr DWORD compareChunk = 1024;             // bytes compared at a time, tw
 static bool isDigit(WCHAR c)
 {
     return c >= L'0' && c <= L'9';
+}
+
+// A decimal number of at most 32 bits and the space after it; null when there is none.
+static const WCHAR* readNumber(const WCHAR* cursor, unsigned long& value)
+{
+    unsigned long long number = 0;
+    const WCHAR* digits = cursor;
+    while (isDigit(*cursor) && cursor - digits < 10)
+        number = number * 10 + unsigned(*cursor++ - L'0');
+    if (cursor == digits || number > 0xFFFFFFFFull || *cursor != L' ')
+        return nullptr;
+    value = static_cast<unsigned long>(number);
+    return cursor + 1;
+}
+
+static HANDLE handleFrom(unsigned long value)
+{
+    return reinterpret_cast<HANDLE>(ULONG_PTR(value));
 }
 
 bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
@@ -38,12 +62,11 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
     cursor += flagLength;
     if (*cursor++ != L' ')
         return false;
-    // A handle value: decimal, 32 bits, not zero.
-    unsigned long long value = 0;
-    const WCHAR* digits = cursor;
-    while (isDigit(*cursor) && cursor - digits < 10)
-        value = value * 10 + unsigned(*cursor++ - L'0');
-    if (cursor == digits || value == 0 || value > 0xFFFFFFFFull || *cursor++ != L' ')
+    // The original and the pipe are never 0; the log is 0 when there is none.
+    unsigned long original = 0, pipe = 0, log = 0, silent = 0;
+    if (!(cursor = readNumber(cursor, original)) || !(cursor = readNumber(cursor, pipe)) ||
+        !(cursor = readNumber(cursor, log)) || !(cursor = readNumber(cursor, silent)) || original == 0 || pipe == 0 ||
+        silent > 1)
         return false;
     // The rest is the original's full path: a drive path or a UNC path.
     int length = lstrlenW(cursor);
@@ -51,16 +74,21 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
         || (length >= 3 && cursor[0] == L'\\' && cursor[1] == L'\\');
     if (!absolute || length >= pathCapacity)
         return false;
-    command.original = reinterpret_cast<HANDLE>(ULONG_PTR(value));
+    command.original = handleFrom(original);
+    command.resultPipe = handleFrom(pipe);
+    command.log = handleFrom(log);
+    command.silent = silent != 0;
     lstrcpyW(command.exePath, cursor);
     return true;
 }
 
-bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, HANDLE original, const WCHAR* exePath)
+bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, const RemovalCommand& command)
 {
-    WCHAR number[16];
-    wsprintfW(number, L"%lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(original)));
-    const WCHAR* parts[] = {L"\"", copyPath, L"\" ", removalFlag, L" ", number, L" ", exePath};
+    WCHAR numbers[64];
+    wsprintfW(numbers, L"%lu %lu %lu %lu ", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(command.original)),
+              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(command.resultPipe)),
+              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(command.log)), command.silent ? 1ul : 0ul);
+    const WCHAR* parts[] = {L"\"", copyPath, L"\" ", removalFlag, L" ", numbers, command.exePath};
     int used = 0;
     for (const WCHAR* part : parts) {
         int length = lstrlenW(part);
@@ -102,45 +130,59 @@ bool copyIsIntact(HANDLE copyFile, const WCHAR* exePath)
     return intact && SetFilePointer(copyFile, 0, nullptr, FILE_BEGIN) == 0;
 }
 
-// Starts the copy with an inheritable handle of this process and of the copy's
-// own file. Every handle taken here is closed here; the copy holds its own.
-static bool launchCopy(const WCHAR* copyPath, const WCHAR* tempFolder, const WCHAR* exePath)
+// An inheritable duplicate of one of this process's handles, or null.
+static HANDLE inheritable(HANDLE handle)
+{
+    HANDLE duplicate = nullptr;
+    if (handle && !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, TRUE,
+                                   DUPLICATE_SAME_ACCESS))
+        duplicate = nullptr;
+    return duplicate;
+}
+
+// Starts the copy with inheritable handles of this process, of the pipe's
+// write end, of the log and of the copy's own file. Every handle taken here
+// is closed here; the copy holds its own.
+static bool launchCopy(const WCHAR* copyPath, const WCHAR* tempFolder, RemovalCommand& command)
 {
     // Filled in field by field: an initialiser list would be copied from
     // initialised writable data, which the program does not have.
-    SECURITY_ATTRIBUTES inheritable;
-    inheritable.nLength = sizeof inheritable;
-    inheritable.lpSecurityDescriptor = nullptr;
-    inheritable.bInheritHandle = TRUE;
-    HANDLE copyFile = CreateFileW(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritable,
+    SECURITY_ATTRIBUTES inheritableFile;
+    inheritableFile.nLength = sizeof inheritableFile;
+    inheritableFile.lpSecurityDescriptor = nullptr;
+    inheritableFile.bInheritHandle = TRUE;
+    HANDLE copyFile = CreateFileW(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritableFile,
                                   OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (copyFile == INVALID_HANDLE_VALUE)
         return false;
-    HANDLE self = nullptr;
     bool started = false;
-    if (copyIsIntact(copyFile, exePath) && DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+    command.log = inheritable(logHandle());
+    if (copyIsIntact(copyFile, command.exePath) &&
+        DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &command.original,
                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
         WCHAR commandLine[removalCommandCapacity];
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process;
         // The copy runs in the temp folder so that no process holds the book folder.
-        if (composeRemovalCommand(commandLine, copyPath, self, exePath)
+        if (composeRemovalCommand(commandLine, copyPath, command)
             && CreateProcessW(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &process)) {
-            // Lets the copy's error box come to the front once this process has gone.
+            // Lets the copy's error box come to the front.
             AllowSetForegroundWindow(process.dwProcessId);
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);
             started = true;
         }
-        CloseHandle(self);
+        CloseHandle(command.original);
     }
+    if (command.log)
+        CloseHandle(command.log);
     // When the copy did not start, this was the last handle and the copy is gone.
     CloseHandle(copyFile);
     return started;
 }
 
-bool startRemovalCopy(const WCHAR* exePath)
+bool startRemovalCopy(const WCHAR* exePath, bool silent, HANDLE& resultPipe)
 {
     WCHAR tempFolder[pathCapacity];
     DWORD length = GetTempPathW(pathCapacity, tempFolder);
@@ -149,11 +191,44 @@ bool startRemovalCopy(const WCHAR* exePath)
     WCHAR copyPath[MAX_PATH];
     if (GetTempFileNameW(tempFolder, copyPrefix, 0, copyPath) == 0)
         return false;
-    // GetTempFileNameW has created the file: from here a failure must delete it.
-    bool started = CopyFileW(exePath, copyPath, FALSE) && launchCopy(copyPath, tempFolder, exePath);
-    if (!started)
+    // Only the write end is inherited: once the copy ends, the read end sees the pipe broken.
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&resultPipe, &writeEnd, nullptr, 0)) {
         DeleteFileW(copyPath);
+        return false;
+    }
+    RemovalCommand command;
+    command.resultPipe = inheritable(writeEnd);
+    command.silent = silent;
+    lstrcpyW(command.exePath, exePath);
+    CloseHandle(writeEnd);
+    // GetTempFileNameW has created the file: from here a failure must delete it.
+    bool started = command.resultPipe && CopyFileW(exePath, copyPath, FALSE) && launchCopy(copyPath, tempFolder, command);
+    if (command.resultPipe)
+        CloseHandle(command.resultPipe);
+    if (!started) {
+        DeleteFileW(copyPath);
+        CloseHandle(resultPipe);
+        resultPipe = nullptr;
+    }
     return started;
+}
+
+DWORD waitForResult(HANDLE resultPipe)
+{
+    DWORD result = 0;
+    DWORD read = 0;
+    if (!ReadFile(resultPipe, &result, sizeof result, &read, nullptr) || read != sizeof result)
+        result = ERROR_INSTALL_FAILURE;
+    CloseHandle(resultPipe);
+    return result;
+}
+
+void sendResult(HANDLE resultPipe, DWORD result)
+{
+    DWORD written = 0;
+    WriteFile(resultPipe, &result, sizeof result, &written, nullptr);
+    CloseHandle(resultPipe);
 }
 
 bool waitForOriginal(HANDLE original)

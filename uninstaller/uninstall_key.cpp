@@ -2,6 +2,8 @@
 // copy elsewhere never unregisters another install.
 #include "uninstall.h"
 
+#include "install_log.h"
+
 static const WCHAR uninstallValueName[] = L"UninstallString";
 
 bool readRecordedUninstaller(HKEY root, const char* keyPath, WCHAR* exePath)
@@ -42,10 +44,11 @@ void removeUninstallKey(HKEY root, const char* keyPath, const WCHAR* exePath, Re
 {
     if (!keyNamesUninstaller(root, keyPath, exePath))
         return;
-    if (RegDeleteKeyA(root, keyPath) != ERROR_SUCCESS) {
-        // A key path longer than a path buffer is listed cut short rather than not at all.
-        WCHAR wideKeyPath[pathCapacity];
-        widenAscii(wideKeyPath, pathCapacity, keyPath);
+    const bool removed = RegDeleteKeyA(root, keyPath) == ERROR_SUCCESS;
+    // A key path longer than a path buffer is named cut short rather than not at all.
+    WCHAR wideKeyPath[pathCapacity];
+    widenAscii(wideKeyPath, pathCapacity, keyPath);
+    logAction("key removed", wideKeyPath, removed ? "ok" : "failed");
+    if (!removed)
         noteFailure(report, wideKeyPath);
-    }
 }

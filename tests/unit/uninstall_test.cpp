@@ -211,71 +211,86 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
     struct Case {
         std::wstring commandLine;
         bool accepted;
-        unsigned handle;
+        unsigned original, pipe, log;
+        bool silent;
         const WCHAR* exePath;
     } cases[] = {
-        {L"\"C:\\Temp\\kst1.tmp\" /remove 132 C:\\Program Files\\Corvalin\\Kestrun.exe", true, 132,
-         L"C:\\Program Files\\Corvalin\\Kestrun.exe"},
-        {L"C:\\Temp\\kst1.tmp /remove 4294967295 \\\\server\\share\\Kestrun.exe", true, 4294967295u,
+        {L"\"C:\\Temp\\kst1.tmp\" /remove 132 140 0 0 C:\\Program Files\\Corvalin\\Kestrun.exe", true, 132, 140, 0,
+         false, L"C:\\Program Files\\Corvalin\\Kestrun.exe"},
+        {L"C:\\Temp\\kst1.tmp /remove 4294967295 4 8 1 \\\\server\\share\\Kestrun.exe", true, 4294967295u, 4, 8, true,
          L"\\\\server\\share\\Kestrun.exe"},
-        {L"  \"C:\\a b\\k.exe\"   /remove 8 D:\\x", true, 8, L"D:\\x"},
-        {L"\"C:\\users\\Ζωή\\Temp\\kst1.tmp\" /remove 8 C:\\Program Files\\Łódź 東京\\Kestrun.exe", true, 8,
-         L"C:\\Program Files\\Łódź 東京\\Kestrun.exe"},
-        {L"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", false, 0, L""},
-        {L"Kestrun.exe /removex 8 C:\\x", false, 0, L""},
-        {L"Kestrun.exe /REMOVE 8 C:\\x", false, 0, L""},
-        {L"Kestrun.exe /remove 0 C:\\x", false, 0, L""},
-        {L"Kestrun.exe /remove -8 C:\\x", false, 0, L""},
-        {L"Kestrun.exe /remove 8x C:\\x", false, 0, L""},
-        {L"Kestrun.exe /remove 4294967296 C:\\x", false, 0, L""},
-        {L"Kestrun.exe /remove 12345678901 C:\\x", false, 0, L""},
-        {L"Kestrun.exe /remove 8 Kestrun.exe", false, 0, L""},
-        {L"Kestrun.exe /remove 8 Łódź\\Kestrun.exe", false, 0, L""},
-        {L"Kestrun.exe /remove 8 ", false, 0, L""},
-        {L"Kestrun.exe /remove 8", false, 0, L""},
-        {L"Kestrun.exe /remove 8 " + longPath, false, 0, L""},
+        {L"  \"C:\\a b\\k.exe\"   /remove 8 12 16 0 D:\\x", true, 8, 12, 16, false, L"D:\\x"},
+        {L"\"C:\\users\\Ζωή\\Temp\\kst1.tmp\" /remove 8 12 0 1 C:\\Program Files\\Łódź 東京\\Kestrun.exe", true, 8,
+         12, 0, true, L"C:\\Program Files\\Łódź 東京\\Kestrun.exe"},
+        {L"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /removex 8 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /REMOVE 8 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 0 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 0 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 2 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove -8 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8x 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 4294967296 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 12345678901 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 0 Kestrun.exe", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 0 Łódź\\Kestrun.exe", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 0 ", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 0 " + longPath, false, 0, 0, 0, false, L""},
         // Digits from other scripts are not a handle number.
-        {L"Kestrun.exe /remove ٨ C:\\x", false, 0, L""},
+        {L"Kestrun.exe /remove ٨ 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
     };
     for (const Case& c : cases) {
         RemovalCommand command = {};
         EXPECT_EQ(parseRemovalCommand(c.commandLine.c_str(), command), c.accepted) << c.commandLine;
         if (c.accepted) {
-            EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.original), c.handle) << c.commandLine;
+            EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.original), c.original) << c.commandLine;
+            EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.resultPipe), c.pipe) << c.commandLine;
+            EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.log), c.log) << c.commandLine;
+            EXPECT_EQ(command.silent, c.silent) << c.commandLine;
             EXPECT_STREQ(command.exePath, c.exePath);
         }
     }
 }
 
-TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandleAndPath)
+TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
 {
     const std::wstring longestPath = L"C:\\" + std::wstring(pathCapacity - 4, L'ж');   // 259 characters
     struct Case {
         std::wstring copyPath;
-        ULONG_PTR handle;
+        ULONG_PTR original, pipe, log;
+        bool silent;
         std::wstring exePath;
         bool fits;
     } cases[] = {
-        {L"C:\\users\\root\\Temp\\kst1A.tmp", 132, L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
-        {L"C:\\users\\Рабочий\\Temp\\kst1A.tmp", 4294967295u, L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe",
-         true},
-        {L"C:\\Temp\\kst2.tmp", 8, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
-        {L"C:\\Temp\\" + std::wstring(MAX_PATH - 9, L'東'), 8, longestPath, true},
+        {L"C:\\users\\root\\Temp\\kst1A.tmp", 132, 140, 0, false, L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\users\\Рабочий\\Temp\\kst1A.tmp", 4294967295u, 4294967295u, 4294967295u, true,
+         L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\Temp\\kst2.tmp", 8, 12, 16, true, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
+        {L"C:\\Temp\\" + std::wstring(MAX_PATH - 9, L'東'), 8, 4294967295u, 4294967295u, true, longestPath, true},
         // A copy path longer than GetTempFileNameW ever makes: refused, not overrun.
-        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, L"C:\\x", false},
+        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, 12, 0, false, L"C:\\x", false},
     };
     for (const Case& c : cases) {
         WCHAR commandLine[removalCommandCapacity + 16];
         commandLine[removalCommandCapacity] = L'#';
-        HANDLE original = reinterpret_cast<HANDLE>(c.handle);
-        ASSERT_EQ(composeRemovalCommand(commandLine, c.copyPath.c_str(), original, c.exePath.c_str()), c.fits)
-            << c.exePath;
+        RemovalCommand sent = {};
+        sent.original = reinterpret_cast<HANDLE>(c.original);
+        sent.resultPipe = reinterpret_cast<HANDLE>(c.pipe);
+        sent.log = reinterpret_cast<HANDLE>(c.log);
+        sent.silent = c.silent;
+        lstrcpyW(sent.exePath, c.exePath.c_str());
+        ASSERT_EQ(composeRemovalCommand(commandLine, c.copyPath.c_str(), sent), c.fits) << c.exePath;
         EXPECT_EQ(commandLine[removalCommandCapacity], L'#') << "written past the capacity";
         if (!c.fits)
             continue;
         RemovalCommand command = {};
         ASSERT_TRUE(parseRemovalCommand(commandLine, command)) << commandLine;
-        EXPECT_EQ(command.original, original) << commandLine;
+        EXPECT_EQ(command.original, sent.original) << commandLine;
+        EXPECT_EQ(command.resultPipe, sent.resultPipe) << commandLine;
+        EXPECT_EQ(command.log, sent.log) << commandLine;
+        EXPECT_EQ(command.silent, sent.silent) << commandLine;
         EXPECT_EQ(std::wstring(command.exePath), c.exePath);
     }
 }
