@@ -13,6 +13,6 @@ grep -qxF "msgbox text: Can't copy the program files to the desired directory!" 
     fail "message text"
 grep -qxF "msgbox icon: error" <<<"$out" || fail "message icon"
 expect_drive "wizard: gone" wait-gone
-expect_installer_exit "$installer_pid"
+expect_installer_exit "$installer_pid" $exit_failed
 expect_nothing_written "$before"
 conclude

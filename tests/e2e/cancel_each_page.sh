@@ -11,7 +11,7 @@ for page in 0 1 2 3; do
     drive press cancel
     expect_drive "wizard: gone" wait-gone
     expect_drive "msgbox: none" no-msgbox
-    expect_installer_exit "$installer_pid"
+    expect_installer_exit "$installer_pid" $exit_cancelled
 done
 expect_nothing_written "$before"
 conclude

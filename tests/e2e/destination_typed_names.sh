@@ -46,6 +46,6 @@ screenshot pages-long-path
 
 drive press cancel
 expect_drive "wizard: gone" wait-gone
-expect_installer_exit "$installer_pid"
+expect_installer_exit "$installer_pid" $exit_cancelled
 expect_nothing_written "$before"
 conclude

@@ -98,11 +98,26 @@ start_installer() {
     installer_pids+=("$installer_pid")
 }
 
-# Waits for an installer copy and checks that it exited with code 0.
+# The programs' exit codes.
+readonly exit_done=0 exit_cancelled=1602 exit_failed=1603 exit_busy=1618 exit_bad_command_line=87
+
+# expect_exit_code WHAT RC [EXPECTED]: RC, as a Unix parent saw it, is the exit
+# code EXPECTED (default 0). Such a parent gets only the code's low byte,
+# which still tells every code above from the others.
+expect_exit_code() {
+    local what=$1 rc=$2 expected=${3:-0}
+    if [ "$rc" -eq $((expected % 256)) ]; then
+        log "$what exit code: $expected"
+    else
+        fail "$what exit code $rc, expected $expected (low byte $((expected % 256)))"
+    fi
+}
+
+# expect_installer_exit PID [EXPECTED]: waits for an installer copy and checks its exit code.
 expect_installer_exit() {
-    local pid=$1 rc=0
-    wait "$pid" || rc=$?
-    if [ "$rc" -eq 0 ]; then log "installer exit code: 0"; else fail "installer exit code $rc"; fi
+    local rc=0
+    wait "$1" || rc=$?
+    expect_exit_code installer "$rc" "${2:-0}"
 }
 
 # drive ARGS...: runs one driver command; its lines are in $out and logged.

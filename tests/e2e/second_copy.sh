@@ -28,11 +28,11 @@ expect_drive "title: Where to install book icon" title
 
 drive press cancel
 expect_drive "wizard: gone" wait-gone
-expect_installer_exit "$first"
+expect_installer_exit "$first" $exit_cancelled
 
 start_installer
 expect_drive "title: $caption" wait-title "$caption"
 drive press cancel
 expect_drive "wizard: gone" wait-gone
-expect_installer_exit "$installer_pid"
+expect_installer_exit "$installer_pid" $exit_cancelled
 conclude

@@ -21,7 +21,7 @@ expect_drive "msgbox caption: Error during uninstall:" msgbox ok
 grep -qx "msgbox icon: error" <<<"$out" || fail "the report has no error icon"
 grep -qxF "$page_windows_path" <<<"$out" || fail "the report does not list $page"
 [ "$(grep -c 'Corvalin' <<<"$out")" = 1 ] || fail "the report lists more than the held page"
-wait_uninstall_done
+wait_uninstall_done $exit_failed
 touch "$release"
 
 left=$(ls -A "$pages_dir" 2>/dev/null)

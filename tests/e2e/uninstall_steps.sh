@@ -97,11 +97,12 @@ temp_copies() {
         2>/dev/null
 }
 
-# wait_uninstall_done: the original has exited and its temp copy is gone.
+# wait_uninstall_done [EXPECTED]: the original has exited with the exit code
+# EXPECTED (default 0) and its temp copy is gone.
 wait_uninstall_done() {
     local rc=0 tries=0
     wait "$uninstaller_pid" || rc=$?
-    [ "$rc" -eq 0 ] || fail "uninstaller exit code $rc"
+    expect_exit_code uninstaller "$rc" "${1:-0}"
     while [ -n "$(temp_copies)" ]; do
         tries=$((tries + 1))
         if [ $tries -gt $((uninstall_timeout * 10)) ]; then

@@ -34,6 +34,6 @@ expect_drive "check 899: off" get-check 899
 
 drive press cancel
 expect_drive "wizard: gone" wait-gone
-expect_installer_exit "$installer_pid"
+expect_installer_exit "$installer_pid" $exit_cancelled
 expect_nothing_written "$before"
 conclude

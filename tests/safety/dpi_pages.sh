@@ -33,6 +33,6 @@ for dpi in 96 144; do
     done
     drive press cancel
     expect_drive "wizard: gone" wait-gone
-    expect_installer_exit "$installer_pid"
+    expect_installer_exit "$installer_pid" $exit_cancelled
 done
 conclude

@@ -8,6 +8,6 @@ setup
 before=$(snapshot)
 start_and_finish "$TOLM_CORRUPT_INSTALLER"
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 expect_nothing_written "$before"
 conclude

@@ -10,7 +10,7 @@ before=$(snapshot)
 
 start_and_finish
 expect_error_box "Can't create the new directory for program files!"
-expect_closed
+expect_closed $exit_failed
 
 expect_nothing_written "$before"
 [ "$(cat "$pages_dir")" = "a file where the folder should go" ] || fail "the file was changed"

@@ -38,7 +38,7 @@ before=$(snapshot)
 
 start_and_finish
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 
 drive_after=$(cd "$drive" && find . -printf '%P %s\n' | sort)
 if [ "$drive_after" = "$drive_before" ]; then

@@ -18,7 +18,7 @@ hold_file "$held"
 
 start_and_finish
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 kill "$holder_pid" 2>/dev/null
 wait "$holder_pid" 2>/dev/null
 

@@ -34,7 +34,7 @@ if [ "$(id -u)" = 0 ] && ! chattr +i "$readonly_page" 2>/dev/null; then
 fi
 drive press finish >/dev/null
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 chattr -i "$readonly_page" 2>/dev/null
 
 expect_nothing_written "$before"

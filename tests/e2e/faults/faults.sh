@@ -25,10 +25,11 @@ start_and_finish() {
     drive press finish >/dev/null
 }
 
-# expect_closed: the wizard closes and its process exits with code 0.
+# expect_closed [EXPECTED]: the wizard closes and its process exits with code
+# EXPECTED (default 0, installed).
 expect_closed() {
     expect_drive "wizard: gone" wait-gone
-    expect_installer_exit "$installer_pid"
+    expect_installer_exit "$installer_pid" "${1:-0}"
 }
 
 # expect_no_more_boxes: nothing else is waiting for an answer.

@@ -80,7 +80,7 @@ log "run 2: longest target at 260"
 fresh_run "$(deep_path "$(pages_parent 260)")" "$(deep_path 40)"
 start_and_finish
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 expect_nothing_left
 
 log "run 3: link at 260"
@@ -88,7 +88,7 @@ fresh_run "$(deep_path 40)" "$(deep_path "$(icon_parent 260)")"
 start_and_finish
 expect_error_box "$link_name" "ERROR: Didn't save the Desktop icon for"
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 expect_nothing_left
 
 log "run 4: Program Files directory of 261 characters"

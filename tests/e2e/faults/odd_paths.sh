@@ -54,7 +54,7 @@ start_installer "$TOLM_CORRUPT_INSTALLER"
 choose_destinations
 drive press finish >/dev/null
 expect_error_box "$copy_failed_text"
-expect_closed
+expect_closed $exit_failed
 expect_nothing_written "$before"
 
 start_installer
