@@ -49,10 +49,22 @@ bool bookFileExisted(const InstallRecord& record, int index)
     return (record.existed[index / 8] & (1u << (index % 8))) != 0;
 }
 
+// What becomes of one book file: its path, and whether it existed before the run.
+using SettleFile = bool (*)(const WCHAR* path, bool existed);
+
+bool undoFile(const WCHAR* path, bool existed)
+{
+    return existed ? restoreSetAside(path) : deleteIfPresent(path, "file deleted");
+}
+
+bool completeFile(const WCHAR* path, bool existed)
+{
+    return !existed || deleteSetAside(path);
+}
+
 // Calls settle(path, existed) for each book file of the record; false when
 // any call fails.
-template <typename Settle>
-bool forEachBookFile(const InstallRecord& record, Settle settle)
+bool forEachBookFile(const InstallRecord& record, SettleFile settle)
 {
     WCHAR path[pathCapacity];
     lstrcpyW(path, record.pagesFolder);
@@ -86,9 +98,7 @@ void undoInstall(InstallRecord& record)
 {
     logText("rollback", "");
     bool settled = undoShortcut(record);
-    settled = forEachBookFile(record, [](const WCHAR* path, bool existed) {
-                  return existed ? restoreSetAside(path) : deleteIfPresent(path, "file deleted");
-              }) && settled;
+    settled = forEachBookFile(record, undoFile) && settled;
     settled = restoreUninstallValues(record) && settled;
     if (settled && removeJournal() && !record.keyExisted)
         logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");
@@ -102,9 +112,7 @@ void completeInstall(InstallRecord& record)
     record.committed = 1;
     writeJournal(record);
     bool settled = !record.linkExisted || deleteSetAside(record.linkPath);
-    settled = forEachBookFile(record, [](const WCHAR* path, bool existed) {
-                  return !existed || deleteSetAside(path);
-              }) && settled;
+    settled = forEachBookFile(record, completeFile) && settled;
     if (settled)
         removeJournal();
 }
