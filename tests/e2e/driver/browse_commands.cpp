@@ -1,6 +1,7 @@
 // Commands on the folder-browse dialog that a destination page's Browse opens:
-// find it, read or type the "New Folder:" field, select a folder, press OK or
-// Cancel; and click a control of the current page (a Browse button).
+// find it and read the folder it starts on, read or type the "New Folder:"
+// field, select a folder, press OK or Cancel; and click a control of the
+// current page (a Browse button).
 #include "driver.h"
 
 #include <stdio.h>
@@ -63,6 +64,65 @@ void printField(HWND dialog)
     printf("field: %s\n", text);
 }
 
+// The tree's item texts from its root down to the selected folder, joined by
+// " > ". The tree writes an item's text into a buffer the caller names, which
+// must lie in the dialog's process: the request and the buffer are placed there.
+struct RemoteItem {
+    TVITEMA item;
+    char text[MAX_PATH];
+};
+
+constexpr int selectionDepth = 32;   // tree levels read at most
+
+bool readItemText(HANDLE process, HWND tree, RemoteItem* remote, HTREEITEM item, char* text)
+{
+    TVITEMA request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = remote->text;
+    request.cchTextMax = MAX_PATH;
+    text[0] = '\0';
+    return WriteProcessMemory(process, &remote->item, &request, sizeof request, nullptr) &&
+           SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&remote->item)) &&
+           ReadProcessMemory(process, remote->text, text, MAX_PATH, nullptr);
+}
+
+void printSelection(HWND dialog)
+{
+    HWND tree = FindWindowExA(dialog, nullptr, "SysTreeView32", nullptr);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) {
+        printf("selection: (unreadable)\n");
+        return;
+    }
+    static char texts[selectionDepth][MAX_PATH];
+    int depth = 0;
+    bool read = true;
+    if (auto* remote = static_cast<RemoteItem*>(
+            VirtualAllocEx(process, nullptr, sizeof(RemoteItem), MEM_COMMIT, PAGE_READWRITE))) {
+        auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        for (; item && depth < selectionDepth && read; depth++) {
+            read = readItemText(process, tree, remote, item, texts[depth]);
+            item = reinterpret_cast<HTREEITEM>(
+                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    } else {
+        read = false;
+    }
+    CloseHandle(process);
+    if (!read) {
+        printf("selection: (unreadable)\n");
+        return;
+    }
+    printf("selection:");
+    for (int level = depth - 1; level >= 0; level--)
+        printf(level == depth - 1 ? " %s" : " > %s", texts[level]);
+    printf("\n");
+}
+
 // BFFM_SETSELECTIONA takes a string in the dialog's own process: copy it there.
 bool selectFolder(HWND dialog, const char* path)
 {
@@ -92,6 +152,7 @@ int browseWaitCommand(int, char**)
     if (!dialog)
         return 1;
     printTitle("browse", dialog);
+    printSelection(dialog);
     printField(dialog);
     return 0;
 }
