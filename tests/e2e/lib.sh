@@ -10,7 +10,8 @@
 set -u
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-scenario=$(basename "$0" .sh)
+# A scenario run once per row of its table sets scenario to a name of its own first.
+scenario=${scenario:-$(basename "$0" .sh)}
 work=$TOLM_E2E_WORK/$scenario
 failures=0
 installer_pids=()
@@ -176,20 +177,26 @@ expect_book_installed() {
     [ $differ = 0 ] && log "installed: $(wc -l <<<"$actual") files, each equal to its source"
 }
 
+readonly default_pages_windows='C:\Program Files\Corvalin'
+
+# expect_shortcut [PAGES_FOLDER]: the one link in the icon folder opens the
+# first page in PAGES_FOLDER (a Windows path; default the default pages folder).
 expect_shortcut() {
-    local target="C:\\Program Files\\Corvalin\\$(manifest_list main | head -n1).htm"
+    local target="${1:-$default_pages_windows}\\$(manifest_list main | head -n1).htm"
     [ -f "$icon_dir/The Tolm Language.lnk" ] || { fail "no shortcut in $icon_dir"; return; }
     [ "$(ls "$icon_dir")" = "The Tolm Language.lnk" ] || fail "icon folder holds more than the shortcut"
     expect_drive "target: $target" shortcut "$link_windows_path"
     grep -qxF "description: The Tolm Language" <<<"$out" || fail "shortcut description"
 }
 
+# expect_registration [PAGES_FOLDER]: the key names the uninstaller in
+# PAGES_FOLDER (a Windows path; default the default pages folder).
 expect_registration() {
     local uninstall display
     uninstall=$(registry_value UninstallString)
     display=$(registry_value DisplayName)
     # Quoted, because the path holds a space.
-    [ "$uninstall" = "\"C:\\Program Files\\Corvalin\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
+    [ "$uninstall" = "\"${1:-$default_pages_windows}\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
     [ "$display" = "The Tolm Language" ] || fail "DisplayName is '$display'"
     log "registry: UninstallString=$uninstall DisplayName=$display"
 }
