@@ -17,12 +17,20 @@ bool exists(const WCHAR* path)
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool isFolder(const WCHAR* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A run writes files only: a folder of the name is someone else's, and was
+// in the way of the write, so there is nothing of the run's to delete.
 bool deleteIfPresent(const WCHAR* path)
 {
     if (DeleteFileW(path))
         return true;
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || isFolder(path);
 }
 
 // Puts the set-aside file back over whatever the run left at path.
