@@ -100,6 +100,13 @@ expect_installer_exit() {
     if [ "$rc" -eq 0 ]; then log "installer exit code: 0"; else fail "installer exit code $rc"; fi
 }
 
+# kill_installer PID: ends an installer copy started by start_installer at
+# once, as a forced end would; PID is the timeout whose child the program is.
+kill_installer() {
+    pkill -KILL -P "$1"
+    wait "$1" 2>/dev/null
+}
+
 # drive ARGS...: runs one driver command; its lines are in $out and logged.
 drive() {
     local rc=0

@@ -29,7 +29,6 @@ source "$(dirname "$0")/../uninstall_steps.sh"
 source "$(dirname "$0")/faults.sh"
 
 readonly link_name="The Tolm Language.lnk"
-readonly earlier_display_name="The Tolm Language (earlier release)"
 readonly drive_bytes=$((4 * 1024 * 1024))
 # tmpfs counts whole 4 KiB pages: room for the uninstaller and a dozen pages.
 readonly room_bytes=$((($(stat -c %s "$TOLM_KESTRUN") + 4095) / 4096 * 4096 + 12 * 4096))
@@ -59,10 +58,7 @@ install_earlier() {
     other-variant) install_book off && expect_book_installed 0 ;;
     *) return 0 ;;
     esac
-    # Another display name than the failing run writes: the rollback must put
-    # the earlier value back, not leave one that merely looks the same.
-    timeout "$drive_timeout" "$WINELOADER" reg add "$uninstall_key" /v DisplayName /t REG_SZ \
-        /d "$earlier_display_name" /f >"$work/reg.out" 2>&1 || fail "DisplayName not set"
+    mark_earlier_registration
 }
 
 expect_copy_box() { expect_error_box "$copy_failed_text"; }
