@@ -15,10 +15,12 @@ readonly kestrun_windows_path="$default_pages_windows\\Kestrun.exe"
 # drive_c does; in the registry:
 #   "#time=" lines    each exported key's last-write time
 #   the display devices' keys, which Wine's display driver writes anew whenever a
-#   program starts the display:
+#   program starts the display, the display adapter's among them (the only
+#   device under PCI; when it is made anew it gets a new VideoID):
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\...
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\DISPLAY\...
-readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY)(\\|\])'
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\PCI\...
+readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\(DISPLAY|PCI))(\\|\])'
 
 # Drops the housekeeping keys (header and values) and time lines of a .reg export.
 registry_filter() {
