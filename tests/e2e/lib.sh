@@ -103,7 +103,10 @@ expect_installer_exit() {
 # kill_installer PID: ends an installer copy started by start_installer at
 # once, as a forced end would; PID is the timeout whose child the program is.
 kill_installer() {
-    pkill -KILL -P "$1"
+    local children
+    children=$(cat "/proc/$1/task/$1/children" 2>/dev/null)
+    [ -n "$children" ] || fail "no installer process to kill"
+    kill -KILL $children 2>/dev/null
     wait "$1" 2>/dev/null
 }
 

@@ -48,7 +48,8 @@ steps=(
     # Fresh: a folder holds the link file's name. Earlier install: its link
     # is held open without sharing, so it cannot be set aside.
     "shortcut|$TOLM_INSTALLER|link|link copy"
-    # A new machine whose Program Files directory is a nearly full D:.
+    # A new machine whose Program Files directory is D:, where the earlier
+    # book is installed with room before the drive is nearly filled.
     "nearly full drive|$TOLM_INSTALLER|full_drive|copy"
 )
 
