@@ -15,7 +15,8 @@ export LANG=C.UTF-8
 unset LC_ALL
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-scenario=$(basename "$0" .sh)
+# A scenario run once per row of its table sets scenario to a name of its own first.
+scenario=${scenario:-$(basename "$0" .sh)}
 work=$TOLM_E2E_WORK/$scenario
 failures=0
 installer_pids=()
@@ -118,6 +119,16 @@ expect_installer_exit() {
     local rc=0
     wait "$1" || rc=$?
     expect_exit_code installer "$rc" "${2:-0}"
+}
+
+# kill_installer PID: ends an installer copy started by start_installer at
+# once, as a forced end would; PID is the timeout whose child the program is.
+kill_installer() {
+    local children
+    children=$(cat "/proc/$1/task/$1/children" 2>/dev/null)
+    [ -n "$children" ] || fail "no installer process to kill"
+    kill -KILL $children 2>/dev/null
+    wait "$1" 2>/dev/null
 }
 
 # drive ARGS...: runs one driver command; its lines are in $out and logged.
@@ -229,22 +240,26 @@ expect_book_installed() {
     [ $differ = 0 ] && log "installed: $(wc -l <<<"$actual") files, each equal to its source"
 }
 
-# expect_shortcut: the icon folder holds only the link, whose target is the
-# first page in the pages folder.
+readonly default_pages_windows='C:\Program Files\Corvalin'
+
+# expect_shortcut [PAGES_FOLDER]: the one link in the icon folder opens the
+# first page in PAGES_FOLDER (a Windows path; default $pages_windows).
 expect_shortcut() {
-    local target="$pages_windows\\$(manifest_list main | head -n1).htm"
+    local target="${1:-$pages_windows}\\$(manifest_list main | head -n1).htm"
     [ -f "$icon_dir/The Tolm Language.lnk" ] || { fail "no shortcut in $icon_dir"; return; }
     [ "$(ls "$icon_dir")" = "The Tolm Language.lnk" ] || fail "icon folder holds more than the shortcut"
     expect_drive "target: $target" shortcut "$link_windows_path"
     grep -qxF "description: The Tolm Language" <<<"$out" || fail "shortcut description"
 }
 
+# expect_registration [PAGES_FOLDER]: the key names the uninstaller in
+# PAGES_FOLDER (a Windows path; default $pages_windows).
 expect_registration() {
     local uninstall display
     uninstall=$(registry_value UninstallString)
     display=$(registry_value DisplayName)
     # Quoted, because the path holds a space.
-    [ "$uninstall" = "\"$pages_windows\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
+    [ "$uninstall" = "\"${1:-$pages_windows}\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
     [ "$display" = "The Tolm Language" ] || fail "DisplayName is '$display'"
     log "registry: UninstallString=$uninstall DisplayName=$display"
 }

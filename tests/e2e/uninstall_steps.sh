@@ -8,7 +8,7 @@
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 readonly uninstall_timeout=90      # seconds the uninstaller and its temp copy may take
-readonly kestrun_windows_path='C:\Program Files\Corvalin\Kestrun.exe'
+readonly kestrun_windows_path="$default_pages_windows\\Kestrun.exe"
 
 # What Wine itself changes while programs run, and which therefore differs
 # between two snapshots of a prefix that no installer touched. No file of
@@ -59,6 +59,60 @@ prefix_snapshot() {
     rm -f "$work/hive.reg"
 }
 
+# The drives an install may write to: "LETTER: UNIX_FOLDER" for C: and for each
+# drive the scenario mapped to a folder of its own (a small D:).
+scenario_drives() {
+    local link target
+    for link in "$WINEPREFIX"/dosdevices/[a-y]:; do
+        target=$(readlink -f "$link") || continue
+        case $target in "$work"/*) printf '%s %s\n' "${link##*/}" "$target" ;; esac
+    done
+}
+
+# machine_snapshot FILE: what an install touches, exactly, in the two parts
+# that expect_same_snapshot compares. FILE.files: every folder, and every file
+# with a content hash, of each scenario drive, C: without Wine's own windows
+# folder (so the pages, the desktop trees, the temp folders). FILE.registry:
+# the uninstall key with all its values. It reads only files and that one key,
+# so it may run while an installer waits on a page.
+machine_snapshot() {
+    local out=$1 letter root
+    while read -r letter root; do
+        (cd "$root" && {
+            find . -mindepth 1 -path ./windows -prune -o ! -type f -printf "$letter %y %P\n"
+            find . -mindepth 1 -path ./windows -prune -o -type f -printf '%P\0' | xargs -0 -r sha1sum --zero |
+                tr '\0' '\n' | sed "s/^/$letter f /"
+        })
+    done < <(scenario_drives) | sort >"$out.files"
+    if timeout "$drive_timeout" "$WINELOADER" reg export "$uninstall_key" "Z:${work//\//\\}\\key.reg" /y \
+        >/dev/null 2>&1; then
+        iconv -f UTF-16LE -t UTF-8 "$work/key.reg" | tr -d '\r' | registry_filter >"$out.registry"
+    else
+        echo "no uninstall key" >"$out.registry"
+    fi
+    rm -f "$work/key.reg"
+}
+
+# Set-aside files (NAME~tolm) on the scenario's drives, one path a line.
+set_aside_files() {
+    local letter root
+    while read -r letter root; do
+        (cd "$root" && find . -path ./windows -prune -o -name '*~tolm' -printf "$letter%P\n")
+    done < <(scenario_drives)
+}
+
+has_journal() {
+    timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" /v InstallJournal >/dev/null 2>&1
+}
+
+# expect_settled: no run is open: no set-aside file and no journal remain.
+expect_settled() {
+    local aside
+    aside=$(set_aside_files)
+    [ -z "$aside" ] && log "set-aside files: none" || fail "set-aside files remain: $(head -3 <<<"$aside")"
+    if has_journal; then fail "the install journal remains"; else log "install journal: none"; fi
+}
+
 # expect_same_snapshot BEFORE AFTER WHAT
 expect_same_snapshot() {
     local part
@@ -70,6 +124,14 @@ expect_same_snapshot() {
             diff "$1.$part" "$2.$part" | head -20
         fi
     done
+}
+
+# The uninstaller the key names, unquoted; empty when the key names none.
+registered_uninstaller() {
+    local named
+    named=$(registry_value UninstallString)
+    named=${named#\"}
+    printf '%s' "${named%\"}"
 }
 
 # start_uninstaller [WINDOWS_PATH]: runs the installed (or another) Kestrun.exe.
@@ -124,10 +186,12 @@ wait_for_box() {
     fail "no message box appeared"
 }
 
-# uninstall_with_yes [SCREENSHOT]: starts the installed uninstaller and
-# answers its question Yes.
+# uninstall_with_yes [SCREENSHOT]: starts the uninstaller the key names, as
+# Add/Remove Programs does, and answers its question Yes.
 uninstall_with_yes() {
-    start_uninstaller
+    local registered
+    registered=$(registered_uninstaller)
+    start_uninstaller "${registered:-$kestrun_windows_path}"
     answer_yes "$@"
 }
 

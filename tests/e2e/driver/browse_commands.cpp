@@ -1,6 +1,7 @@
 // Commands on the folder-browse dialog that a destination page's Browse opens:
-// find it, read or type the "New Folder:" field, select a folder, press OK or
-// Cancel; and click a control of the current page (a Browse button).
+// find it and read the folder it starts on, read or type the "New Folder:"
+// field, select a folder, press OK or Cancel; and click a control of the
+// current page (a Browse button).
 #include "driver.h"
 
 #include <stdio.h>
@@ -63,6 +64,69 @@ void printField(HWND dialog)
     printText("field", text);
 }
 
+// The tree's item texts from its root down to the selected folder, joined by
+// " > ". The tree writes an item's text into a buffer the caller names, which
+// must lie in the dialog's process: the request and the buffer are placed there.
+struct RemoteItem {
+    TVITEMW item;
+    WCHAR text[MAX_PATH];
+};
+
+constexpr int selectionDepth = 32;   // tree levels read at most
+
+bool readItemText(HANDLE process, HWND tree, RemoteItem* remote, HTREEITEM item, WCHAR* text)
+{
+    TVITEMW request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = remote->text;
+    request.cchTextMax = MAX_PATH;
+    text[0] = L'\0';
+    return WriteProcessMemory(process, &remote->item, &request, sizeof request, nullptr) &&
+           SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote->item)) &&
+           ReadProcessMemory(process, remote->text, text, MAX_PATH * sizeof(WCHAR), nullptr);
+}
+
+void printSelection(HWND dialog)
+{
+    HWND tree = FindWindowExA(dialog, nullptr, "SysTreeView32", nullptr);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) {
+        printf("selection: (unreadable)\n");
+        return;
+    }
+    static WCHAR texts[selectionDepth][MAX_PATH];
+    int depth = 0;
+    bool read = true;
+    if (auto* remote = static_cast<RemoteItem*>(
+            VirtualAllocEx(process, nullptr, sizeof(RemoteItem), MEM_COMMIT, PAGE_READWRITE))) {
+        auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        for (; item && depth < selectionDepth && read; depth++) {
+            read = readItemText(process, tree, remote, item, texts[depth]);
+            item = reinterpret_cast<HTREEITEM>(
+                SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    } else {
+        read = false;
+    }
+    CloseHandle(process);
+    if (!read) {
+        printf("selection: (unreadable)\n");
+        return;
+    }
+    static WCHAR joined[selectionDepth * (MAX_PATH + 3)];
+    joined[0] = L'\0';
+    for (int level = depth - 1; level >= 0; level--) {
+        if (level != depth - 1)
+            lstrcatW(joined, L" > ");
+        lstrcatW(joined, texts[level]);
+    }
+    printText("selection", joined);
+}
+
 // BFFM_SETSELECTIONW takes a string in the dialog's own process: copy it there.
 bool selectFolder(HWND dialog, const WCHAR* path)
 {
@@ -92,6 +156,7 @@ int browseWaitCommand(int, char**)
     if (!dialog)
         return 1;
     printTitle("browse", dialog);
+    printSelection(dialog);
     printField(dialog);
     return 0;
 }

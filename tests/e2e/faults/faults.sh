@@ -15,6 +15,24 @@ expect_error_box() {
     grep -qxF "msgbox icon: error" <<<"$out" || fail "message icon"
 }
 
+# expect_box_shown TEXT [CAPTION]: like expect_error_box, but the box is left
+# open, unanswered (needs uninstall_steps.sh for wait_for_box).
+expect_box_shown() {
+    local caption=${2:-Error during install:}
+    wait_for_box
+    drive no-msgbox
+    grep -qxF "msgbox caption: $caption" <<<"$out" || fail "message caption: expected '$caption'"
+    grep -qxF "msgbox text: $1" <<<"$out" || fail "message text: expected '$1'"
+}
+
+# mark_earlier_registration: the installed book's key gets another display
+# name than an install writes, so that a rollback must put the earlier value
+# back rather than leave one that merely looks the same.
+mark_earlier_registration() {
+    timeout "$drive_timeout" "$WINELOADER" reg add "$uninstall_key" /v DisplayName /t REG_SZ \
+        /d "The Tolm Language (earlier release)" /f >"$work/reg.out" 2>&1 || fail "DisplayName not set"
+}
+
 readonly copy_failed_text="Can't copy the program files to the desired directory!"
 
 # start_and_finish [INSTALLER]: starts the installer, accepts every default,

@@ -1,0 +1,72 @@
+#!/bin/bash
+# An install killed half-way over an earlier install: the next start of the
+# installer rolls the killed run back before it shows its wizard, so the
+# earlier install is exactly as it was; run to the end, the install then
+# completes, and one uninstall leaves the prefix as fresh as it was.
+#
+# Half-way is a message box the run waits at: the icon folder typed into
+# Browse's "New Folder:" field, below the earlier install's icon folder, is
+# made a file once Browse has closed, so the run reports it after it has set
+# the earlier install's files aside and written the uninstaller, the
+# registration and the first page. The run is killed there, and the prefix's
+# server is ended with it, as a restart would end it: the single-instance
+# counter lives on in the server.
+source "$(dirname "$0")/../lib.sh"
+source "$(dirname "$0")/../uninstall_steps.sh"
+source "$(dirname "$0")/faults.sh"
+
+readonly block_name=Reference
+readonly welcome_title="Install The Tolm Language"
+
+setup
+block=$icon_dir/$block_name
+prefix_snapshot "$work/fresh"
+install_book on
+mark_earlier_registration
+earlier_files=$(find "$pages_dir" -type f | wc -l)
+machine_snapshot "$work/earlier"
+
+start_installer
+go_to_page 1
+# Browse starts on the earlier install's icon folder; the new one goes below it.
+expect_drive "clicked: 1003" click 1003
+expect_drive "selection: Desktop > Tolm" browse-wait
+expect_drive "field: $block_name" browse-field "$block_name"
+expect_drive "browse: closed" browse-press ok
+printf 'a file named like the new icon folder\n' >"$block"
+drive press next >/dev/null
+expect_drive "title: Where to install pages" wait-title "Where to install pages"
+drive press next >/dev/null
+expect_drive "title: Options" wait-title "Options"
+drive press finish >/dev/null
+expect_box_shown "Didn't create the new Desktop Folder!"
+# Half-way indeed: every earlier file is set aside and the journal is open.
+set_aside=$(set_aside_files | wc -l)
+[ "$set_aside" = "$earlier_files" ] && log "set aside at the box: $set_aside files" ||
+    fail "set aside at the box: $set_aside files, not the earlier install's $earlier_files"
+has_journal && log "install journal: open" || fail "no journal while the run waits"
+kill_installer "$installer_pid"
+"$WINESERVER" -k 2>/dev/null
+"$WINESERVER" -w 2>/dev/null
+
+start_installer
+expect_drive "title: $welcome_title" wait-title "$welcome_title"
+rm "$block"
+machine_snapshot "$work/restored"
+expect_same_snapshot "$work/earlier" "$work/restored" "at the next start"
+expect_settled
+
+go_to_page 3
+drive press finish >/dev/null
+expect_closed
+expect_book_installed 1
+expect_registration
+expect_shortcut
+expect_settled
+
+uninstall_with_yes
+wait_uninstall_done
+expect_drive "msgbox: none" no-msgbox
+prefix_snapshot "$work/after"
+expect_same_snapshot "$work/fresh" "$work/after" "after the uninstall"
+conclude

@@ -1,0 +1,91 @@
+#!/bin/bash
+# install_over_earlier.sh SEQUENCE: a second install over a first one loses
+# nothing and leaves nothing behind. SEQUENCE is a row of the table below:
+#   same-folder         the variant, then the variant again where proposed;
+#   plain-then-variant  the plain book, then the variant where proposed;
+#   another-folder      the variant, then the variant into another folder,
+#                       which removes the first install.
+# The first install goes to C:\Program Files\Tolm Books, chosen with Browse
+# and the "New Folder:" field, so the second run's pages page must propose
+# that folder rather than its own default: Browse starts there with nothing
+# to create. After the second install the book is installed exactly as a
+# fresh install of the variant into its folder would be; then one uninstall
+# (the uninstaller the key names) leaves the prefix as the fresh one was.
+sequence=${1:-}
+scenario=install_over_earlier-$sequence
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/uninstall_steps.sh"
+
+readonly programs_windows='C:\Program Files'
+readonly first_folder='Tolm Books'
+
+# sequence | the first install's option | the second's folder below C:\Program Files (empty: the proposed one)
+sequences=(
+    "same-folder|on|"
+    "plain-then-variant|off|"
+    "another-folder|on|Tolm Reader"
+)
+
+# choose_pages_folder NAME: on the pages page, Browse, select C:\Program Files
+# and type NAME as the new folder.
+choose_pages_folder() {
+    expect_drive "clicked: 1001" click 1001
+    expect_drive "selected: $programs_windows" browse-select "$programs_windows"
+    expect_drive "field: $1" browse-field "$1"
+    expect_drive "browse: closed" browse-press ok
+}
+
+# expect_proposed NAME: the pages page proposes the existing folder
+# C:\Program Files\NAME: Browse starts on it, with no new folder to make.
+expect_proposed() {
+    expect_drive "clicked: 1001" click 1001
+    expect_drive "field: " browse-wait
+    grep -qx "selection: .* > Program Files > $1" <<<"$out" || fail "Browse does not start on $1"
+    expect_drive "browse: closed" browse-press cancel
+}
+
+# install_into NAME OPTION [PROPOSED]: the whole wizard, the pages folder
+# C:\Program Files\NAME (chosen unless it is the proposed one), the option box
+# set to OPTION (on|off).
+install_into() {
+    start_installer
+    go_to_page 2
+    [ -n "${3:-}" ] && expect_proposed "$3"
+    [ "$1" = "${3:-}" ] || choose_pages_folder "$1"
+    drive press next >/dev/null
+    expect_drive "title: Options" wait-title "Options"
+    drive check 899 "$2" >/dev/null || fail "could not set the option to $2"
+    drive press finish >/dev/null
+    expect_drive "wizard: gone" wait-gone
+    expect_installer_exit "$installer_pid"
+}
+
+row=$(printf '%s\n' "${sequences[@]}" | grep "^$sequence|") ||
+    { echo "usage: $0 same-folder|plain-then-variant|another-folder" >&2; exit 2; }
+IFS='|' read -r _ first_option second_folder <<<"$row"
+second_folder=${second_folder:-$first_folder}
+
+setup
+prefix_snapshot "$work/fresh"
+install_into "$first_folder" "$first_option"
+pages_dir="$WINEPREFIX/drive_c/Program Files/$first_folder"
+expect_book_installed "$([ "$first_option" = on ] && echo 1 || echo 0)"
+install_into "$second_folder" on "$first_folder"
+
+pages_dir="$WINEPREFIX/drive_c/Program Files/$second_folder"
+expect_book_installed 1
+expect_registration "$programs_windows\\$second_folder"
+expect_shortcut "$programs_windows\\$second_folder"
+expect_settled
+[ -e "$WINEPREFIX/drive_c/Program Files/Corvalin" ] && fail "the default pages folder was made"
+if [ "$second_folder" != "$first_folder" ]; then
+    [ ! -e "$WINEPREFIX/drive_c/Program Files/$first_folder" ] && log "the first install: removed" ||
+        fail "the first install's folder remains: $(ls -A "$WINEPREFIX/drive_c/Program Files/$first_folder")"
+fi
+
+uninstall_with_yes
+wait_uninstall_done
+expect_drive "msgbox: none" no-msgbox
+prefix_snapshot "$work/after"
+expect_same_snapshot "$work/fresh" "$work/after" "after the uninstall"
+conclude
