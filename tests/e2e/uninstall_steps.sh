@@ -38,6 +38,20 @@ install_book() {
     [ -f "$pages_dir/Kestrun.exe" ] || fail "the install left no uninstaller"
 }
 
+# export_hive HIVE: Wine's reg writes the hive to $work/hive.reg. On a loaded
+# machine a start of reg can fail while the prefix's server is still coming
+# up: it is tried three times, never reading a file an earlier export left.
+export_hive() {
+    local try
+    for try in 1 2 3; do
+        rm -f "$work/hive.reg"
+        timeout "$drive_timeout" "$WINELOADER" reg export "$1" "Z:${work//\//\\}\\hive.reg" /y >/dev/null 2>&1 &&
+            [ -s "$work/hive.reg" ] && return 0
+        log "reg export $1: attempt $try failed"
+    done
+    return 1
+}
+
 # prefix_snapshot FILE: every path of drive_c with its type and, for files,
 # a content hash; then both registry hives as exported by Wine's reg. Nothing
 # of the scenario runs any longer; the prefix's server is ended first, so that
@@ -52,8 +66,7 @@ prefix_snapshot() {
     } | sort) >"$out.files"
     : >"$out.registry"
     for hive in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
-        timeout "$drive_timeout" "$WINELOADER" reg export "$hive" "Z:${work//\//\\}\\hive.reg" /y >/dev/null 2>&1 ||
-            fail "reg export $hive"
+        export_hive "$hive" || { fail "reg export $hive"; continue; }
         iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" | tr -d '\r' | registry_filter >>"$out.registry"
     done
     rm -f "$work/hive.reg"
