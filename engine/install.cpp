@@ -116,9 +116,8 @@ bool installExtraFiles()
 
 // Everything after the pages folder exists: the uninstaller and its
 // registration, the pages with the shortcut, the variant's files.
-bool installBook()
+bool installBook(bool valuesKept)
 {
-    const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
     if (!recordBookNames(record, uninstallerFileName, mainPageNames, pageSuffix, extraFileNames) ||
         !setAsideBookFiles(record) || !installEntry(uninstallerFileName, noSuffix, uninstallerResource))
         return false;
@@ -140,6 +139,9 @@ bool runInstall()
     DestinationPath& pages = installSettings.pagesDestination;
     memset(&record, 0, sizeof record);
     bytesWritten = 0;
+    // First of all, so that the record says from the start whether the key
+    // existed: a rollback deletes the key only when the run created it.
+    const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
     const bool hadEarlier = readEarlierUninstaller(earlierUninstaller, earlierFolder);
 
     int filePosition = 0;
@@ -152,7 +154,7 @@ bool runInstall()
     pages.existingLength = filePosition;
     lstrcpyW(record.pagesFolder, pages.path);
 
-    if (!installBook()) {
+    if (!installBook(valuesKept)) {
         undoInstall(record);
         showInstallError(copyFailedText);
         return false;

@@ -51,6 +51,7 @@ struct InstallRecord {
     uint32_t committed;              // nonzero once every file, link and value of the run is in place
     uint32_t keyExisted;             // the uninstall key existed before the run
     uint32_t linkExisted;            // a file of the shortcut's name was set aside at linkPath
+    uint32_t writing;                // every existing book file is set aside: the run may write book files
     int32_t pagesFoldersCreated;     // deepest folders of pagesFolder this run created
     int32_t iconFoldersCreated;      // deepest folders of iconFolder this run created
     int32_t nameCount;               // entries of `names`
@@ -74,7 +75,8 @@ void settleInterruptedInstall();
 
 // Rolls back everything the record lists: deletes the shortcut it saved and
 // restores the one set aside, removes the icon folders it created, deletes the
-// book files it wrote and restores the ones set aside, restores the key's
+// book files it wrote (only once it was writing: before that every file there
+// is one that was there) and restores the ones set aside, restores the key's
 // values (deleting the key it created) and the journal with them, and removes
 // the pages folders it created. The journal stays when something could not be
 // restored, so that a later run tries again.
@@ -98,14 +100,16 @@ bool removeJournal();
 bool recordBookNames(InstallRecord& record, const char* uninstaller, const char* mainNames,
                      const char* mainSuffix, const char* extraNames);
 // Marks each book file that exists in the pages folder, then writes the
-// journal, then renames each marked file to its set-aside name. False at the
-// first rename that fails, and before any when one of the files is read-only;
-// the record then says what has to be undone. A journal that cannot be
-// written does not stop the run.
+// journal, then renames each marked file to its set-aside name; once all are,
+// marks the record as writing and writes the journal again. False at the
+// first rename that fails, and before any when one of the files is read-only
+// or its set-aside name is taken; the record then says what has to be undone.
+// A journal that cannot be written does not stop the run.
 bool setAsideBookFiles(InstallRecord& record);
 // Records linkPath as the run's shortcut and whether a file of that name
 // exists, writes the journal, then sets that file aside. False when an
-// existing file is read-only, has no room for its set-aside name or cannot be moved.
+// existing file is read-only, has no room for its set-aside name, finds that
+// name taken or cannot be moved.
 bool setAsideLink(InstallRecord& record, const WCHAR* linkPath);
 
 // ---- the uninstall key's values (saved_values.cpp) ----

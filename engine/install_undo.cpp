@@ -65,6 +65,12 @@ bool undoFile(const WCHAR* path, bool existed)
     return existed ? restoreSetAside(path) : deleteIfPresent(path, "file deleted");
 }
 
+// Before the run was writing, every book file in the folder was there before it.
+bool undoBeforeWriting(const WCHAR* path, bool existed)
+{
+    return !existed || restoreSetAside(path);
+}
+
 bool completeFile(const WCHAR* path, bool existed)
 {
     return !existed || deleteSetAside(path);
@@ -106,7 +112,7 @@ void undoInstall(InstallRecord& record)
 {
     logText("rollback", "");
     bool settled = undoShortcut(record);
-    settled = forEachBookFile(record, undoFile) && settled;
+    settled = forEachBookFile(record, record.writing ? undoFile : undoBeforeWriting) && settled;
     settled = restoreUninstallValues(record) && settled;
     if (settled && removeJournal() && !record.keyExisted)
         logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");

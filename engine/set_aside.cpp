@@ -10,17 +10,22 @@
 
 namespace {
 
-
-enum class Existing { none, file, readOnly };
+enum class Existing { none, file, blocked };
 
 // A read-only file may be renamed, but it may not be replaced: the install
-// treats it as it treats a file it cannot write.
+// treats it as it treats a file it cannot write. Nor can a file be set aside
+// where its set-aside name is taken already: that file is not the run's, and
+// a rollback would put it in the place of the one it could not move.
 Existing existingFile(const WCHAR* path)
 {
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Existing::none;
-    return (attributes & FILE_ATTRIBUTE_READONLY) ? Existing::readOnly : Existing::file;
+    WCHAR aside[pathCapacity];
+    if ((attributes & FILE_ATTRIBUTE_READONLY) || !setAsideName(aside, path) ||
+        GetFileAttributesW(aside) != INVALID_FILE_ATTRIBUTES)
+        return Existing::blocked;
+    return Existing::file;
 }
 
 // Appends name+suffix to the packed names unless it is there already: the
@@ -89,7 +94,7 @@ bool setAsideBookFiles(InstallRecord& record)
     const char* name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
         const Existing existing = writeNameAt(path, folderLength, name, "") ? existingFile(path) : Existing::none;
-        if (existing == Existing::readOnly)
+        if (existing == Existing::blocked)
             return false;   // nothing has moved yet
         if (existing == Existing::file)
             record.existed[i / 8] |= uint8_t(1u << (i % 8));
@@ -100,13 +105,15 @@ bool setAsideBookFiles(InstallRecord& record)
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
         if (!(record.existed[i / 8] & (1u << (i % 8))))
             continue;
-        if (!writeNameAt(path, folderLength, name, "") || !setAsideName(aside, path))
-            return false;
+        writeNameAt(path, folderLength, name, "");
+        setAsideName(aside, path);   // both fitted when the file was marked
         const bool moved = MoveFileW(path, aside);
         logOutcome("file set aside", path, moved);
         if (!moved)
             return false;
     }
+    record.writing = 1;
+    writeJournal(record);
     return true;
 }
 
@@ -115,11 +122,12 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
     WCHAR aside[pathCapacity];
     if (lstrlenW(linkPath) >= pathCapacity)
         return false;
-    const Existing existing = existingFile(linkPath);
-    record.linkExisted = existing != Existing::none;
     // Only a file that is there needs room for its set-aside name.
-    if (existing == Existing::readOnly || (record.linkExisted && !setAsideName(aside, linkPath)))
+    const Existing existing = existingFile(linkPath);
+    if (existing == Existing::blocked)
         return false;
+    record.linkExisted = existing == Existing::file;
+    setAsideName(aside, linkPath);
     lstrcpyW(record.linkPath, linkPath);
     writeJournal(record);
     if (!record.linkExisted)

@@ -69,6 +69,47 @@ TEST_F(InstallTest, rollbackKeepsFilesAtNamesItNeverReached)
     }
 }
 
+// A file already bearing a set-aside name is not the run's: the run stops
+// before anything moves, and a rollback never puts that file in the place of
+// the one it could not set aside. The same for a read-only book file, which a
+// rename could move but the install must not replace.
+TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
+{
+    struct BlockedCase {
+        const char* label;
+        std::string blocker;   // made beside the earlier install
+        bool readOnly;         // the first page is read-only instead
+    };
+    const BlockedCase cases[] = {
+        {"a set-aside name taken by a file of the user's", mainNames()[40] + ".htm~tolm", false},
+        {"the uninstaller's set-aside name taken", "Kestrun.exe~tolm", false},
+        {"a read-only page", "", true},
+    };
+    for (const BlockedCase& test : cases) {
+        SCOPED_TRACE(test.label);
+        writeEarlierInstall(false);
+        const std::string firstPage = pagesFolder() + "\\" + mainNames().front() + ".htm";
+        if (test.readOnly)
+            SetFileAttributesW(wideText(firstPage).c_str(), FILE_ATTRIBUTE_READONLY);
+        else
+            writeFile(pagesFolder() + "\\" + test.blocker, "the user's own file");
+        const std::map<std::string, std::string> filesBefore = filesBelow(root);
+        const KeyValues valuesBefore = readUninstallValues();
+        setDestinations(pagesFolder(), "", iconFolder(), "");
+        startCatchingMessages();
+
+        runInstall();
+
+        expectMessages({copyFailedMessage});
+        EXPECT_EQ(filesBelow(root), filesBefore);
+        EXPECT_EQ(readUninstallValues(), valuesBefore);
+        SetFileAttributesW(wideText(firstPage).c_str(), FILE_ATTRIBUTE_NORMAL);
+        removeTree(pagesFolder());
+        removeTree(iconFolder());
+        deleteUninstallKey();
+    }
+}
+
 // A run killed halfway, over an earlier install: its files set aside and its
 // journal written as a run does, then some of its own files and key values
 // written. The next run settles it from the journal alone.
