@@ -18,6 +18,8 @@ taken='C:\Program Files\Tolm'
 printf 'a file, not a folder\n' >"$(unix_path "$taken")"
 printf 'a file, not a folder\n' >"$user_dir/Desktop/TolmIcons"
 
+outside_desktop='must name folders below the desktop, without a drive, . or ..'
+
 # What is wrong | the arguments after /S | the message: the argument (its
 # first 79 characters at most) and the problem.
 bad_arguments=(
@@ -28,6 +30,9 @@ bad_arguments=(
     "a pages folder of 260 characters|/D=$path260|/D=${path260:0:76}: is longer than its buffer"
     "a pages folder whose name a file has|/D=$taken|/D=$taken: New Folder name can't be the same as some file's name!"
     "an icon folder whose name a file has|/ICONS=TolmIcons\\Books|/ICONS=TolmIcons\\Books: New Folder name can't be the same as some file's name!"
+    "an icon chain that climbs out of the desktop|/ICONS=..\\..\\..\\..\\Escaped|/ICONS=..\\..\\..\\..\\Escaped: $outside_desktop"
+    "an icon chain with a drive|/ICONS=C:\\Elsewhere|/ICONS=C:\\Elsewhere: $outside_desktop"
+    "a colon inside the pages folder|/D=C:\\Program Files\\x:y|/D=C:\\Program Files\\x:y: holds a colon, which no folder name may hold"
     "a variant other than 0 and 1|/VARIANT=2|/VARIANT=2: must be 0 or 1"
     "a switch given twice|/VARIANT=0 /VARIANT=1|/VARIANT=1: is given twice"
 )
