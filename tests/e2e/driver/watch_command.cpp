@@ -100,10 +100,10 @@ void answerBox(HWND box)
 BOOL CALLBACK visitWindow(HWND window, LPARAM context)
 {
     Watch& watch = *reinterpret_cast<Watch*>(context);
-    if (!belongsToJob(watch, window) || alreadySeen(watch, window))
+    // A run past the capacity has failed already; it is not printed again and again.
+    if (!belongsToJob(watch, window) || alreadySeen(watch, window) || watch.seenCount == seenCapacity)
         return TRUE;
-    if (watch.seenCount < seenCapacity)
-        watch.seen[watch.seenCount++] = window;
+    watch.seen[watch.seenCount++] = window;
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
     char label[96];
