@@ -6,7 +6,7 @@
 # the wizard's (files and bytes, the shortcut, every value of the key) and log
 # every value it sets. The uninstaller's process may exit only once the book,
 # the shortcut and the key are gone; only Kestrun.exe and its folder may still
-# go after it. The prefix is then as it was before the install.
+# go after it. The prefix is then as it was before the first install.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/uninstall_steps.sh"
 setup
@@ -60,6 +60,8 @@ expect_gone_at_exit() {
         fail "left when the uninstaller exited: $(tr '\n' ' ' <<<"$left")"
 }
 
+# Each uninstall must bring the prefix back to this.
+prefix_snapshot "$work/before"
 run=0
 for row in "${installs[@]}"; do
     IFS='|' read -r what options specific pages_windows icon_chain <<<"$row"
@@ -68,7 +70,6 @@ for row in "${installs[@]}"; do
     pages_dir=$(unix_path "$pages_windows")
     icon_dir=$user_dir/Desktop/${icon_chain//\\//}
     link_windows_path="$desktop_windows\\$icon_chain\\The Tolm Language.lnk"
-    prefix_snapshot "$work/before-$run"
 
     install_log=$work/install-$run.log
     # /D= comes last: it takes the rest of the line.
@@ -89,6 +90,6 @@ for row in "${installs[@]}"; do
     expect_log_line result "removed (exit code 0)" ""
     wait_temp_copy_gone
     prefix_snapshot "$work/after-$run"
-    expect_same_snapshot "$work/before-$run" "$work/after-$run" "$what"
+    expect_same_snapshot "$work/before" "$work/after-$run" "$what"
 done
 conclude
