@@ -28,6 +28,7 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
                          now.wMinute, now.wSecond, now.wMilliseconds);
     used = append(line, used, action);
     used = append(line, used, "\t");
+    const int subjectStart = used;
     if (subject) {
         // A subject cut to the room left keeps whole characters only.
         const int room = lineCapacity - 3 - used - 64;
@@ -36,6 +37,12 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
         used += written > 0 ? written - 1 : 0;
     } else {
         used = append(line, used, subjectText);
+    }
+    // One line per action: a line break or tab inside a subject (the usage
+    // text has both) would split the record, so each is written as a space.
+    for (int i = subjectStart; i < used; i++) {
+        if (line[i] == '\r' || line[i] == '\n' || line[i] == '\t')
+            line[i] = ' ';
     }
     used = append(line, used, "\t");
     used = append(line, used, result);

@@ -2,7 +2,8 @@
 // through the same composition as a folder chosen with Browse and a chain
 // typed into its "New Folder:" field: it is split into the part that exists
 // and the chain to create, the chain stays within 79 characters and the path
-// within its buffer, and a name taken by a file is refused.
+// within its buffer, and a name taken by a file is refused. So is a value the
+// composition would read as another place (see holdsColon).
 #include "install_options.h"
 
 #include "browse_folder.h"
@@ -18,6 +19,8 @@ static_assert(optionPathCapacity == pathCapacity && optionChainCapacity == chain
 
 constexpr char fullPathProblem[] = "must be a full path such as C:\\Books";
 constexpr char chainTooLongProblem[] = "needs more than 79 characters of new folders";
+constexpr char colonProblem[] = "holds a colon, which no folder name may hold";
+constexpr char outsideDesktopProblem[] = "must name folders below the desktop, without a drive, . or ..";
 constexpr int driveRootLength = 3;   // "D:\"
 
 // The message composeDestination would have shown, kept for the argument's own.
@@ -26,6 +29,33 @@ const char* compositionProblem;
 void keepProblem(const char* message)
 {
     compositionProblem = message;
+}
+
+// The composition reads a colon as the start of another path ("D:\..." takes
+// that drive, "x:y" drops "x:"), and "." and ".." as folders on the way, so
+// a value holding them would put the book somewhere other than it names.
+// The wizard shows the composed path before anything is made; a command line
+// has no such look, so these values are refused.
+bool holdsColon(const wchar_t* text)
+{
+    for (; *text; ++text) {
+        if (*text == L':')
+            return true;
+    }
+    return false;
+}
+
+bool holdsDotFolder(const wchar_t* chain)
+{
+    for (const wchar_t* name = chain; *name;) {
+        int length = 0;
+        while (name[length] && name[length] != L'\\')
+            ++length;
+        if (name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.')))
+            return true;
+        name += name[length] ? length + 1 : length;
+    }
+    return false;
 }
 
 int textLength(const wchar_t* text, int capacity)
@@ -40,6 +70,10 @@ int textLength(const wchar_t* text, int capacity)
 // icon page's Browse with the desktop chosen.
 bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
 {
+    if (holdsColon(chain) || holdsDotFolder(chain)) {
+        reportBadArgument(argument, outsideDesktopProblem);
+        return false;
+    }
     DestinationPath& icon = installSettings.iconDestination;
     initIconDestination(nullptr);
     const int base = installSettings.desktopBaseLength;
@@ -67,6 +101,10 @@ bool applyPagesFolder(const wchar_t* folder, const wchar_t* argument)
                              folder[2] == L'\\';
     if (!isDrivePath) {
         reportBadArgument(argument, fullPathProblem);
+        return false;
+    }
+    if (holdsColon(folder + driveRootLength)) {
+        reportBadArgument(argument, colonProblem);
         return false;
     }
     // The whole path as the chain: it may hold more than a typed chain would.

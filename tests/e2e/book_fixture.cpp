@@ -4,7 +4,8 @@
 //                                        keep it until RELEASEFILE exists (60 s at most)
 //   bookfixture run COMMAND_LINE         start COMMAND_LINE as Add/Remove Programs
 //                                        starts an uninstall command, wait for it,
-//                                        and exit with its exit code
+//                                        print "exit code: N" and exit with it (a
+//                                        Unix parent sees only its low byte)
 // The wizard driver reads links and answers message boxes; these jobs are the
 // ones it has no command for. The arguments are taken as UTF-16, so paths the
 // ANSI code page cannot hold arrive whole.
@@ -74,6 +75,7 @@ int runCommand(const wchar_t* commandLine)
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
+    std::printf("exit code: %lu\n", static_cast<unsigned long>(exitCode));
     return static_cast<int>(exitCode);
 }
 

@@ -131,6 +131,58 @@ kill_installer() {
     wait "$1" 2>/dev/null
 }
 
+# z_path UNIX_PATH: a file outside the prefix as Windows programs reach it (drive Z:).
+z_path() {
+    printf 'Z:%s' "${1//\//\\}"
+}
+
+# installer_command [OPTIONS]: the Windows command line that starts the
+# installer with OPTIONS, which stand as they are (/D= takes the rest of the line).
+installer_command() {
+    printf '"%s"%s' "$(z_path "$TOLM_INSTALLER")" "${1:+ $1}"
+}
+
+# watch_run COMMAND_LINE [PATH|HKLM\KEY...]: the driver starts the command
+# line itself and watches it to its end (its command "watch"): every window
+# of the run, the paths still there when it exited, and the exit code, exact.
+# Its lines are in $out, the exit code in $run_exit.
+watch_run() {
+    local rc=0
+    timeout $((installer_timeout + drive_timeout)) "$WINELOADER" "$TOLM_DRIVER" --timeout "$installer_timeout" \
+        watch "$@" >"$work/watch.out" 2>&1 || rc=$?
+    out=$(tr -d '\r' <"$work/watch.out")
+    log "> watch $1"
+    log "$out"
+    run_exit=$(sed -n 's/^exit code: //p' <<<"$out")
+    [ $rc = 0 ] || fail "the watched run did not end by itself (driver: $rc)"
+}
+
+# expect_unattended EXPECTED: the watched run showed no window, visible or
+# hidden, and exited with the exit code EXPECTED exactly.
+expect_unattended() {
+    grep -qxF "windows: none" <<<"$out" || fail "the run had windows: $(grep '^window: ' <<<"$out" | tr '\n' ' ')"
+    if [ "$run_exit" = "$1" ]; then log "exit code: $1, exactly"; else fail "exit code '$run_exit', expected $1"; fi
+}
+
+# read_run_log FILE: a program's log, each line "time<TAB>action<TAB>subject
+# <TAB>result" in UTF-8; $run_log gets its lines without the time.
+read_run_log() {
+    local file=$1 bad
+    run_log=
+    [ -s "$file" ] || { fail "no log in $file"; return; }
+    iconv -f UTF-8 -t UTF-8 "$file" >/dev/null 2>&1 || fail "the log is not UTF-8"
+    bad=$(tr -d '\r' <"$file" | grep -vP '^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t[^\t]+\t[^\t]*\t[^\t]*$')
+    [ -z "$bad" ] || fail "log lines that are not time, action, subject and result: $(head -3 <<<"$bad")"
+    run_log=$(tr -d '\r' <"$file" | cut -f2-)
+}
+
+# expect_log_line ACTION SUBJECT RESULT: the log read last holds that line.
+expect_log_line() {
+    local line
+    line=$(printf '%s\t%s\t%s' "$1" "$2" "$3")
+    grep -qxF -- "$line" <<<"$run_log" || fail "the log lacks the line '$1 | $2 | $3'"
+}
+
 # drive ARGS...: runs one driver command; its lines are in $out and logged.
 drive() {
     local rc=0
@@ -158,15 +210,47 @@ screenshot() {
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
 readonly shell_folders_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
 
-# registry_value NAME: a string value of the uninstall key. reg query prints in
-# the OEM code page, which lacks most letters; an export is UTF-16 and holds
-# the value exactly, with each \ and " escaped by a backslash.
-registry_value() {
+# export_uninstall_key: the uninstall key's values into $work/key.txt, one
+# '"NAME"=DATA' line each (empty when there is no key). reg query prints in the
+# OEM code page, which lacks most letters; an export is UTF-16 and holds each
+# value exactly, strings with each \ and " escaped by a backslash.
+export_uninstall_key() {
     local file=$work/key.reg
     rm -f "$file"
+    : >"$work/key.txt"
     timeout "$drive_timeout" "$WINELOADER" reg export "$uninstall_key" "Z:${file//\//\\}" /y >/dev/null 2>&1 || return 0
-    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$1\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\(.\)/\1/g'
+    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | grep '^"' >"$work/key.txt"
     rm -f "$file"
+}
+
+# key_value NAME: a value of the last export: a string as it is, a REG_DWORD
+# as a decimal number, and any other type as its export line.
+key_value() {
+    local line
+    line=$(grep -m1 "^\"$1\"=" "$work/key.txt")
+    case $line in
+    "\"$1\"=dword:"*) printf '%d' "0x${line#*=dword:}" ;;
+    "\"$1\"=\""*) sed 's/^"[^"]*"="\(.*\)"$/\1/; s/\\\(.\)/\1/g' <<<"$line" ;;
+    *) printf '%s' "$line" ;;
+    esac
+}
+
+# key_type NAME: REG_SZ, REG_DWORD, other, or absent, from the last export.
+key_type() {
+    local line
+    line=$(grep -m1 "^\"$1\"=" "$work/key.txt")
+    case $line in
+    "") echo absent ;;
+    "\"$1\"=dword:"*) echo REG_DWORD ;;
+    "\"$1\"=\""*) echo REG_SZ ;;
+    *) echo other ;;
+    esac
+}
+
+# registry_value NAME: a value of the uninstall key as it is now.
+registry_value() {
+    export_uninstall_key
+    key_value "$1"
 }
 
 # set_value KEY NAME TYPE DATA
@@ -252,16 +336,33 @@ expect_shortcut() {
     grep -qxF "description: The Tolm Language" <<<"$out" || fail "shortcut description"
 }
 
-# expect_registration [PAGES_FOLDER]: the key names the uninstaller in
-# PAGES_FOLDER (a Windows path; default $pages_windows).
+# expect_registration [PAGES_FOLDER]: the uninstall key holds every value of
+# an install into PAGES_FOLDER (a Windows path; default $pages_windows), each
+# with its type; EstimatedSize is the bytes of the files in pages_dir in KB,
+# rounded up.
 expect_registration() {
-    local uninstall display
-    uninstall=$(registry_value UninstallString)
-    display=$(registry_value DisplayName)
-    # Quoted, because the path holds a space.
-    [ "$uninstall" = "\"${1:-$pages_windows}\\Kestrun.exe\"" ] || fail "UninstallString is '$uninstall'"
-    [ "$display" = "The Tolm Language" ] || fail "DisplayName is '$display'"
-    log "registry: UninstallString=$uninstall DisplayName=$display"
+    local folder=${1:-$pages_windows} bytes name type expected actual wrong=0
+    bytes=$(find "$pages_dir" -maxdepth 1 -type f -printf '%s\n' | awk '{ sum += $1 } END { print sum + 0 }')
+    export_uninstall_key
+    while IFS='|' read -r name type expected; do
+        actual=$(key_value "$name")
+        if [ "$(key_type "$name")" != "$type" ] || [ "$actual" != "$expected" ]; then
+            fail "$name is $(key_type "$name") '$actual', expected $type '$expected'"
+            wrong=1
+        fi
+    done <<VALUES
+UninstallString|REG_SZ|"$folder\\Kestrun.exe"
+QuietUninstallString|REG_SZ|"$folder\\Kestrun.exe" /S
+DisplayName|REG_SZ|The Tolm Language
+DisplayIcon|REG_SZ|$folder\\Kestrun.exe,0
+DisplayVersion|REG_SZ|0.0.0.6
+Publisher|REG_SZ|Corvalin
+InstallLocation|REG_SZ|$folder
+NoModify|REG_DWORD|1
+NoRepair|REG_DWORD|1
+EstimatedSize|REG_DWORD|$(((bytes + 1023) / 1024))
+VALUES
+    [ $wrong = 0 ] && log "registry: $(wc -l <"$work/key.txt") values, each as expected (UninstallString=$(key_value UninstallString))"
 }
 
 # expect_signed FILE: its Authenticode signature verifies against TOLM_SIGNING_CA.

@@ -175,9 +175,15 @@ temp_copies() {
 # wait_uninstall_done [EXPECTED]: the original has exited with the exit code
 # EXPECTED (default 0) and its temp copy is gone.
 wait_uninstall_done() {
-    local rc=0 tries=0
+    local rc=0
     wait "$uninstaller_pid" || rc=$?
     expect_exit_code uninstaller "$rc" "${1:-0}"
+    wait_temp_copy_gone
+}
+
+# wait_temp_copy_gone: the uninstaller's temp copy has ended and is deleted.
+wait_temp_copy_gone() {
+    local tries=0
     while [ -n "$(temp_copies)" ]; do
         tries=$((tries + 1))
         if [ $tries -gt $((uninstall_timeout * 10)) ]; then

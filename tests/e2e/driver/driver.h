@@ -65,3 +65,4 @@ int browseSelectCommand(int argc, char** argv);
 int browsePressCommand(int argc, char** argv);
 int finishTimedCommand(int argc, char** argv);
 int textFitCommand(int argc, char** argv);
+int watchCommand(int argc, char** argv);

@@ -33,6 +33,7 @@ const Command commands[] = {
     {"browse-press", "ok|cancel", browsePressCommand},
     {"finish-timed", "", finishTimedCommand},
     {"text-fit", "EXE TEMPLATE_ID", textFitCommand},
+    {"watch", "COMMAND_LINE [PATH|HKLM\\KEY...]", watchCommand},
 };
 
 int printHelp()

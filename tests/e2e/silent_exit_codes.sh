@@ -1,0 +1,95 @@
+#!/bin/bash
+# The exit codes, each read exactly on the Windows side:
+#   1618  a silent copy started while a wizard shows: it touches nothing and
+#         raises nothing (the wizard, minimised on its welcome page, stays so);
+#   1602  Cancel in that wizard;
+#   1603  a wizard install that fails (a payload without its last page);
+#   1603  a silent install over an earlier one while one of its pages is held
+#         open: everything is rolled back, the earlier install whole again;
+#   1603  the silent uninstall while a page is held open: the page stays and
+#         the log names it, everything else goes.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/uninstall_steps.sh"
+source "$(dirname "$0")/faults/faults.sh"
+setup
+caption="Install The Tolm Language"
+
+# start_fixture_run COMMAND_LINE: the fixture starts the command line and waits
+# for it in the background; wait_fixture_run then checks its exact exit code.
+start_fixture_run() {
+    timeout "$installer_timeout" "$WINELOADER" "$TOLM_FIXTURE" run "$1" >"$work/fixture-run.out" 2>&1 &
+    fixture_run=$!
+    installer_pids+=("$fixture_run")
+}
+
+wait_fixture_run() {
+    expect_installer_exit "$fixture_run" "$1"
+    grep -qxF "exit code: $1" <(tr -d '\r' <"$work/fixture-run.out") ||
+        fail "the exact exit code: $(tr -d '\r' <"$work/fixture-run.out"), expected $1"
+}
+
+log "-- a silent copy while the wizard shows"
+before=$(snapshot)
+start_fixture_run "$(installer_command)"
+expect_drive "title: $caption" wait-title "$caption"
+expect_drive "iconic: 1" minimize
+watch_run "$(installer_command "/S /LOG=$(z_path "$work/busy.log")")"
+expect_unattended $exit_busy
+read_run_log "$work/busy.log"
+expect_log_line result "another copy is running (exit code 1618)" ""
+[ "$(grep -cv $'^command line\t\|^result\t' <<<"$run_log")" = 0 ] || fail "the busy copy logged actions"
+expect_drive "iconic: 1" window-state
+expect_drive "title: $caption" title
+expect_nothing_written "$before"
+
+log "-- Cancel in that wizard"
+drive press cancel
+expect_drive "wizard: gone" wait-gone
+wait_fixture_run $exit_cancelled
+
+log "-- a wizard install that fails"
+start_fixture_run "\"$(z_path "$TOLM_BROKEN_INSTALLER")\""
+go_to_page 3
+drive press finish
+expect_error_box "$copy_failed_text"
+expect_drive "wizard: gone" wait-gone
+wait_fixture_run $exit_failed
+expect_nothing_written "$before"
+
+log "-- a silent install over an earlier one, a page of it held open"
+watch_run "$(installer_command "/S /VARIANT=0")"
+expect_unattended $exit_done
+expect_book_installed 0
+prefix_snapshot "$work/earlier"
+held=$pages_dir/$(main_page 40)
+hold_file "$held"
+watch_run "$(installer_command "/S /LOG=$(z_path "$work/fault.log")")"
+expect_unattended $exit_failed
+read_run_log "$work/fault.log"
+expect_log_line message "$copy_failed_text" ""
+expect_log_line result "failed, rolled back (exit code 1603)" ""
+grep -q $'^rollback\t' <<<"$run_log" || fail "the log has no rollback"
+kill "$holder_pid" 2>/dev/null
+wait "$holder_pid" 2>/dev/null
+prefix_snapshot "$work/rolled-back"
+expect_same_snapshot "$work/earlier" "$work/rolled-back" "after the rollback"
+
+log "-- the silent uninstall, a page held open"
+hold_file "$held"
+quiet=$(registry_value QuietUninstallString)
+watch_run "$quiet /LOG=$(z_path "$work/uninstall.log")" "$(windows_path "$held")" "$link_windows_path"
+expect_unattended $exit_failed
+[ "$(sed -n 's/^left: //p' <<<"$out")" = "$(windows_path "$held")" ] ||
+    fail "at the uninstaller's exit, not only the held page was left"
+read_run_log "$work/uninstall.log"
+expect_log_line stayed "$(windows_path "$held")" ""
+[ "$(grep -c $'^stayed\t' <<<"$run_log")" = 1 ] || fail "the log names more than the held page as stayed"
+expect_log_line result "something stayed (exit code 1603)" ""
+wait_temp_copy_gone
+kill "$holder_pid" 2>/dev/null
+wait "$holder_pid" 2>/dev/null
+left=$(ls -A "$pages_dir" 2>/dev/null)
+[ "$left" = "$(main_page 40)" ] && log "pages folder: only the held page left" || fail "pages folder holds '$left'"
+expect_no_uninstall_key
+expect_no_shortcut
+conclude
