@@ -158,9 +158,14 @@ watch_run() {
 }
 
 # expect_unattended EXPECTED: the watched run showed no window, visible or
-# hidden, and exited with the exit code EXPECTED exactly.
+# hidden, and exited with the exit code EXPECTED exactly. The one window
+# allowed is the hidden one that COM makes for the apartment of the thread
+# that saves or reads the shortcut: it lives only between CoInitialize and
+# CoUninitialize, so a poll sees it or not by chance, and no user ever does.
 expect_unattended() {
-    grep -qxF "windows: none" <<<"$out" || fail "the run had windows: $(grep '^window: ' <<<"$out" | tr '\n' ' ')"
+    local windows
+    windows=$(grep '^window: ' <<<"$out" | grep -vE '^window: hidden OleMainThreadWndClass: ?$')
+    [ -z "$windows" ] || fail "the run had windows: $(tr '\n' ' ' <<<"$windows")"
     if [ "$run_exit" = "$1" ]; then log "exit code: $1, exactly"; else fail "exit code '$run_exit', expected $1"; fi
 }
 
