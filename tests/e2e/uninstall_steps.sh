@@ -20,7 +20,15 @@ readonly kestrun_windows_path="$default_pages_windows\\Kestrun.exe"
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\...
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\DISPLAY\...
 #     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\PCI\...
-readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\(Control\\Class|Enum\\DISPLAY|Enum\\PCI)(\\|\])'
+#   the keys that Wine's device, mount and network services fill in after the
+#   prefix's server starts, most of them volatile, so that an export made soon
+#   after a start may or may not have them yet:
+#     HKEY_LOCAL_MACHINE\Hardware\...  (the serial and parallel port maps)
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\...
+#     HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\ServiceCurrent
+#     HKEY_LOCAL_MACHINE\System\MountedDevices
+#     HKEY_LOCAL_MACHINE\Software[\Wow6432Node]\Microsoft\Windows NT\CurrentVersion\NetworkCards\...
+readonly housekeeping_keys='^\[HKEY_LOCAL_MACHINE\\(System\\CurrentControlSet\\(Control\\(Class|DeviceClasses|ServiceCurrent)|Enum\\(DISPLAY|PCI))|System\\MountedDevices|Hardware|Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards)(\\|\])'
 
 # Drops the housekeeping keys (header and values) and time lines of a .reg export.
 registry_filter() {
