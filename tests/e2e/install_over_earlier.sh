@@ -83,9 +83,5 @@ if [ "$second_folder" != "$first_folder" ]; then
         fail "the first install's folder remains: $(ls -A "$WINEPREFIX/drive_c/Program Files/$first_folder")"
 fi
 
-uninstall_with_yes
-wait_uninstall_done
-expect_drive "msgbox: none" no-msgbox
-prefix_snapshot "$work/after"
-expect_same_snapshot "$work/fresh" "$work/after" "after the uninstall"
+expect_uninstall_restores "$work/fresh" "after the uninstall"
 conclude

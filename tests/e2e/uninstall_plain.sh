@@ -7,9 +7,5 @@ setup
 prefix_snapshot "$work/before"
 install_book off
 expect_book_installed 0
-uninstall_with_yes question
-wait_uninstall_done
-expect_drive "msgbox: none" no-msgbox
-prefix_snapshot "$work/after"
-expect_same_snapshot "$work/before" "$work/after" "plain book"
+expect_uninstall_restores "$work/before" "plain book" question
 conclude

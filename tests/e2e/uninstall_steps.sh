@@ -222,6 +222,19 @@ uninstall_with_yes() {
     answer_yes "$@"
 }
 
+# expect_uninstall_restores BEFORE WHAT [SCREENSHOT]: the uninstaller the key
+# names, answered Yes, ends without a box and leaves the prefix as the
+# snapshot BEFORE was.
+expect_uninstall_restores() {
+    local before=$1 what=$2
+    shift 2
+    uninstall_with_yes "$@"
+    wait_uninstall_done
+    expect_drive "msgbox: none" no-msgbox
+    prefix_snapshot "$work/after"
+    expect_same_snapshot "$before" "$work/after" "$what"
+}
+
 # answer_yes [SCREENSHOT]: optionally takes a screenshot of the uninstaller's
 # question, checks it and answers it Yes.
 answer_yes() {

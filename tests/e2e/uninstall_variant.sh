@@ -7,9 +7,5 @@ setup
 prefix_snapshot "$work/before"
 install_book on
 expect_book_installed 1
-uninstall_with_yes
-wait_uninstall_done
-expect_drive "msgbox: none" no-msgbox
-prefix_snapshot "$work/after"
-expect_same_snapshot "$work/before" "$work/after" "variant book"
+expect_uninstall_restores "$work/before" "variant book"
 conclude

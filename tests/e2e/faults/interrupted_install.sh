@@ -64,9 +64,5 @@ expect_registration
 expect_shortcut
 expect_settled
 
-uninstall_with_yes
-wait_uninstall_done
-expect_drive "msgbox: none" no-msgbox
-prefix_snapshot "$work/after"
-expect_same_snapshot "$work/fresh" "$work/after" "after the uninstall"
+expect_uninstall_restores "$work/fresh" "after the uninstall"
 conclude
