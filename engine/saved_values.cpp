@@ -10,13 +10,15 @@ bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int c
 {
     if (count > savedValueCount)
         return false;
+    for (int i = 0; i < count; i++) {
+        if (lstrlenW(names[i]) >= valueNameCapacity)
+            return false;
+    }
     HKEY key;
     record.keyExisted = RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
     bool kept = true;
     for (int i = 0; i < count && kept; i++) {
         SavedValue& value = record.values[i];
-        if (lstrlenW(names[i]) >= valueNameCapacity)
-            return false;
         lstrcpyW(value.name, names[i]);
         value.existed = 0;
         value.size = 0;
@@ -30,7 +32,10 @@ bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int c
             value.type = type;
             value.size = size;
         } else if (status != ERROR_FILE_NOT_FOUND) {
-            kept = false;   // larger than its slot, or unreadable: it must not be replaced
+            // Larger than its slot, or unreadable: it must not be replaced,
+            // and a rollback must not delete it as a value the run added.
+            value.name[0] = L'\0';
+            kept = false;
         }
     }
     if (record.keyExisted)

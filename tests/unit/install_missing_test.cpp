@@ -5,6 +5,7 @@
 #include "install_test_base.h"
 
 #include "install.h"
+#include "messages.h"
 #include "settings.h"
 
 namespace {
@@ -47,23 +48,30 @@ TEST_F(InstallTest, existingFoldersAndAnEarlierShortcutSurviveTheRollback)
 
 // An update that fails: whichever variant was there and whichever the run
 // installs, the earlier files, shortcut and key values are back byte for
-// byte, and nothing set aside or journalled is left.
+// byte, and nothing set aside or journalled is left. An earlier value too
+// large for the run to keep is not replaced, so the registration fails, and
+// the rollback must not take it for a value the run added.
 TEST_F(InstallTest, aFailedUpdateRestoresTheEarlierInstallExactly)
 {
     struct UpdateCase {
         const char* label;
         bool earlierVariant;
         bool variant;
+        bool valueTooLargeToKeep;
     };
     const UpdateCase cases[] = {
-        {"plain over plain", false, false},
-        {"variant over variant", true, true},
-        {"variant over plain", false, true},
-        {"plain over variant", true, false},
+        {"plain over plain", false, false, false},
+        {"variant over variant", true, true, false},
+        {"variant over plain", false, true, false},
+        {"plain over variant", true, false, false},
+        {"plain over plain, a value too large to keep", false, false, true},
     };
+    const ExpectedMessage registrationFailedMessage = {"Error during install:", registrationFailedText};
     for (const UpdateCase& test : cases) {
         SCOPED_TRACE(test.label);
         writeEarlierInstall(test.earlierVariant);
+        if (test.valueTooLargeToKeep)
+            writeUninstallValues({{"Publisher", textValue(std::string(400, 'p'))}});
         const std::map<std::string, std::string> filesBefore = filesBelow(root);
         const KeyValues valuesBefore = readUninstallValues();
         setDestinations(pagesFolder(), "", iconFolder(), "");
@@ -72,7 +80,11 @@ TEST_F(InstallTest, aFailedUpdateRestoresTheEarlierInstallExactly)
 
         runInstall();
 
-        expectMessages({copyFailedMessage});
+        // Without the uninstaller the run stops before it registers anything.
+        if (test.valueTooLargeToKeep && TOLM_MISSING_ENTRY != 900)
+            expectMessages({registrationFailedMessage, copyFailedMessage});
+        else
+            expectMessages({copyFailedMessage});
         EXPECT_EQ(filesBelow(root), filesBefore);
         EXPECT_EQ(readUninstallValues(), valuesBefore);
         removeTree(pagesFolder());
