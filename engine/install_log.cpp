@@ -30,11 +30,23 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
     used = append(line, used, "\t");
     const int subjectStart = used;
     if (subject) {
-        // A subject cut to the room left keeps whole characters only.
+        // A subject longer than the room left is cut to whole characters:
+        // each takes at least one byte, so at most room of them can fit, and
+        // a surrogate pair is never split.
         const int room = lineCapacity - 3 - used - 64;
-        const int written = room > 0 ? WideCharToMultiByte(CP_UTF8, 0, subject, -1, line + used, room, nullptr, nullptr)
-                                     : 0;
-        used += written > 0 ? written - 1 : 0;
+        int length = lstrlenW(subject);
+        if (length > room)
+            length = room;
+        int written = 0;
+        for (; length > 0; --length) {
+            const WCHAR last = subject[length - 1];
+            if (last >= 0xD800 && last <= 0xDBFF)
+                continue;   // the first half of a pair whose second half is cut off
+            written = WideCharToMultiByte(CP_UTF8, 0, subject, length, line + used, room, nullptr, nullptr);
+            if (written > 0)
+                break;
+        }
+        used += written;
     } else {
         used = append(line, used, subjectText);
     }
