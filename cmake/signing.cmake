@@ -21,6 +21,7 @@ if(TOLM_SIGN_PKCS12)
     endif()
     # The signature's description is the product's name.
     file(STRINGS "${CMAKE_SOURCE_DIR}/engine/product.h" name_line REGEX "^#define TOLM_PRODUCT_NAME ")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/engine/product.h")
     string(REGEX REPLACE "^#define TOLM_PRODUCT_NAME \"(.*)\"$" "\\1" TOLM_SIGN_DESCRIPTION "${name_line}")
     # What a signature depends on besides the program. The file changes only
     # when that does, and the programs link (and so are signed) again then:

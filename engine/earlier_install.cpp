@@ -2,6 +2,7 @@
 // update it, and what goes once a new install elsewhere has replaced it.
 #include "earlier_install.h"
 
+#include "folder_chain.h"
 #include "install_log.h"
 #include "product.h"
 #include "removal.h"
@@ -30,12 +31,6 @@ bool isSameFolder(const WCHAR* first, const WCHAR* second)
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-bool isFolder(const WCHAR* path)
-{
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
 bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder)
@@ -43,23 +38,18 @@ bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder)
     if (!readRecordedUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath))
         return false;
     lstrcpyW(folder, exePath);
-    int nameStart = lstrlenW(folder);
-    while (nameStart > 0 && folder[nameStart - 1] != L'\\')
-        nameStart--;
+    const int folderLength = cutLastName(folder);
     WCHAR name[pathCapacity];
     // Only a path to the book's own uninstaller names an install of the book.
-    if (nameStart < 3 || !writeNameAt(name, 0, uninstallerFileName, "") ||
-        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, folder + nameStart, -1, name, -1) != CSTR_EQUAL)
+    if (folderLength < 2 || !writeNameAt(name, 0, uninstallerFileName, "") ||
+        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, exePath + folderLength + 1, -1, name, -1) != CSTR_EQUAL)
         return false;
-    folder[nameStart - 1] = L'\0';
     return isFolder(folder);
 }
 
-void removeEarlierInstall(const WCHAR* exePath, const WCHAR* newFolder)
+void removeEarlierInstall(const WCHAR* exePath, const WCHAR* folder, const WCHAR* newFolder)
 {
-    WCHAR folder[pathCapacity];
-    lstrcpyW(folder, exePath);
-    if (cutLastName(folder) == 0 || !isFolder(folder) || isSameFolder(folder, newFolder))
+    if (!isFolder(folder) || isSameFolder(folder, newFolder))
         return;
     // Its key now names the new install, and its links point elsewhere than
     // the new ones, so only the earlier install's own things go.

@@ -10,7 +10,8 @@
 // and the folder exists.
 bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder);
 
-// Removes the install whose uninstaller is exePath as that uninstaller would
-// (the book's files, its links, the uninstaller, the folders left empty),
-// unless its folder is newFolder itself. Nothing is reported.
-void removeEarlierInstall(const WCHAR* exePath, const WCHAR* newFolder);
+// Removes the install whose uninstaller is exePath, in folder, as that
+// uninstaller would (the book's files, its links, the uninstaller, the
+// folders left empty), unless folder is gone or is newFolder itself. Nothing
+// is reported.
+void removeEarlierInstall(const WCHAR* exePath, const WCHAR* folder, const WCHAR* newFolder);

@@ -7,19 +7,11 @@
 
 #include "install_log.h"
 #include "settings.h"
+#include "target_path.h"
 
 namespace {
 
 constexpr WCHAR separator = L'\\';
-
-// wcsnlen without the C runtime's static copy, which brings unwind tables along.
-size_t boundedLength(const WCHAR* text, size_t capacity)
-{
-    size_t length = 0;
-    while (length < capacity && text[length])
-        length++;
-    return length;
-}
 
 size_t componentLength(const WCHAR* chain)
 {
@@ -29,21 +21,19 @@ size_t componentLength(const WCHAR* chain)
     return length;
 }
 
-// A file of the component's name also makes CreateDirectoryA report
-// ERROR_ALREADY_EXISTS, but nothing can be written below it.
+} // namespace
+
 bool isFolder(const WCHAR* path)
 {
     const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-} // namespace
-
 bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& counter)
 {
     size_t pos = boundedLength(path, pathCapacity);
     outLength = 0;
-    if (pos == size_t(pathCapacity) || boundedLength(chain, chainCapacity) == size_t(chainCapacity))
+    if (pos == size_t(pathCapacity) || boundedLength(chain, chainCapacity) == chainCapacity)
         return false;   // unterminated input
 
     if (pos != 0 && path[pos - 1] != separator) {
@@ -70,7 +60,7 @@ bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& cou
             if (CreateDirectoryW(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
                 logOutcome("folder created", path, true);
                 counter++;
-            } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {
+            } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {   // a file of the name reports that too
                 logOutcome("folder created", path, false);
                 path[pos] = L'\0';
                 outLength = int(pos);

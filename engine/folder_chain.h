@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// True when path names an existing folder (not a file).
+bool isFolder(const WCHAR* path);
+
 // Creates each folder of chain (components separated by single backslashes)
 // below the existing folder that path names, extending path as it goes. A
 // component that already exists as a folder counts as success; one that exists

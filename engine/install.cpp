@@ -163,6 +163,6 @@ bool runInstall()
     // Only once the key names this install: otherwise the earlier one stays
     // the registered one.
     if (hadEarlier && registered)
-        removeEarlierInstall(earlierUninstaller, record.pagesFolder);
+        removeEarlierInstall(earlierUninstaller, earlierFolder, record.pagesFolder);
     return true;
 }

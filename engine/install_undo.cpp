@@ -18,17 +18,12 @@ bool exists(const WCHAR* path)
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool isFolder(const WCHAR* path)
-{
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A run writes files only: a folder of the name is someone else's, and was
 // in the way of the write, so there is nothing of the run's to delete.
 bool deleteIfPresent(const WCHAR* path, const char* action)
 {
-    if (!exists(path) || isFolder(path))
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return true;
     const bool deleted = DeleteFileW(path);
     logOutcome(action, path, deleted);

@@ -22,6 +22,14 @@ bool writeNameAt(WCHAR* path, int position, const char* name, const char* suffix
     return true;
 }
 
+int boundedLength(const WCHAR* text, int capacity)
+{
+    int length = 0;
+    while (length < capacity && text[length] != L'\0')
+        ++length;
+    return length;
+}
+
 bool cutPathAt(WCHAR* path, int length)
 {
     if (length < 0 || length >= pathCapacity)

@@ -43,7 +43,7 @@ RT_MANIFEST = 24
 MANIFEST_ID = 1
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 # The PE machine field, as the manifest's Architecture names it.
-ARCHITECTURES = {0x14C: "x86", 0x8664: "x64", 0xAA64: "arm64"}
+ARCHITECTURES = {0x14C: "x86"}   # pe_image reads PE32 programs only
 # A program whose application manifest asks for administrator rights gets
 # them from the system's prompt when started without: it elevates itself.
 ELEVATION = {"requireAdministrator": "elevatesSelf", "highestAvailable": "elevatesSelf"}
@@ -81,10 +81,8 @@ def installer_facts(scripts_dir, path):
     if manifest is None:
         raise ReleaseError("%s: no application manifest" % path)
     levels = [e.get("level") for e in ElementTree.fromstring(manifest).iter(ASM_V3 + "requestedExecutionLevel")]
-    with open(path, "rb") as program:
-        sha256 = hashlib.sha256(program.read()).hexdigest().upper()
     return {
-        "sha256": sha256,
+        "sha256": hashlib.sha256(image.data).hexdigest().upper(),
         "architecture": ARCHITECTURES[image.machine],
         "version": image.product_version(),
         "elevation": ELEVATION.get(levels[0]) if levels else None,

@@ -2,20 +2,18 @@
 #include "uninstall.h"
 
 #include "install_log.h"
+#include "target_path.h"
 
 // Composes folder\name+suffix into path; false when it would not fit. The
 // listed names are ASCII and widened here; the folder may hold any letters.
 static bool composeFilePath(WCHAR* path, const WCHAR* folder, const char* name, const char* suffix)
 {
-    WCHAR fileName[pathCapacity];
     path[0] = L'\0';
-    if (!widenAscii(fileName, pathCapacity, name))
-        return false;
-    int nameLength = lstrlenW(fileName);
-    if (!widenAscii(fileName + nameLength, pathCapacity - nameLength, suffix) || lstrlenW(folder) >= pathCapacity)
+    if (lstrlenW(folder) >= pathCapacity)
         return false;
     lstrcpyW(path, folder);
-    return appendPathName(path, pathCapacity, fileName) != 0;
+    const int nameStart = appendPathName(path, pathCapacity, L"");   // the separator only
+    return nameStart != 0 && writeNameAt(path, nameStart, name, suffix);
 }
 
 static bool isPlainFile(const WCHAR* path)

@@ -8,30 +8,16 @@
 #include <shlobj.h>
 
 #include "earlier_install.h"
+#include "folder_chain.h"
 #include "product.h"
 #include "settings.h"
+#include "target_path.h"
 
 namespace {
 
 // Used when the Program Files directory cannot be read (or would not fit).
 constexpr WCHAR fallbackProgramFiles[] = L"C:\\";
 constexpr WCHAR separator = L'\\';
-
-// Length of a text inside a buffer of capacity characters, stopping at the end
-// of the buffer if no terminator comes first.
-int boundedLength(const WCHAR* text, int capacity)
-{
-    int length = 0;
-    while (length < capacity && text[length] != L'\0')
-        ++length;
-    return length;
-}
-
-bool isExistingFolder(const WCHAR* path)
-{
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool endsInSeparator(const WCHAR* text, int length)
 {
@@ -62,8 +48,6 @@ int readProgramFilesDir(WCHAR* buffer)
     return lstrlenW(buffer);
 }
 
-} // namespace
-
 // Reads the desktop directory into buffer (MAX_PATH characters); returns its
 // length, or -1 when the shell cannot name it.
 int readDesktopDirectory(HWND owner, WCHAR* buffer)
@@ -81,6 +65,8 @@ int readDesktopDirectory(HWND owner, WCHAR* buffer)
     allocator->Release();
     return length;
 }
+
+} // namespace
 
 // The folder of the install the uninstall key names; otherwise the default
 // below the Program Files directory. existingLength stops before the separator
@@ -116,7 +102,7 @@ void initPagesDestination()
     lstrcpyW(destination.path + baseLength + sep, destination.newFolder);
     destination.existingLength = baseLength;
 
-    if (isExistingFolder(destination.path)) {
+    if (isFolder(destination.path)) {
         destination.existingLength = lstrlenW(destination.path);
         destination.newFolder[0] = L'\0';
     }
@@ -148,7 +134,7 @@ void initIconDestination(HWND owner)
     destination.existingLength = existing;
     lstrcpyW(destination.path + existing, destination.newFolder);
 
-    if (isExistingFolder(destination.path)) {
+    if (isFolder(destination.path)) {
         destination.existingLength += chainLength;
         destination.newFolder[0] = L'\0';
     }

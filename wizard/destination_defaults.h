@@ -13,7 +13,3 @@ void initPagesDestination();
 // and sets desktopBaseLength; owner owns anything the shell shows. Leaves a
 // destination the command line gave as it is.
 void initIconDestination(HWND owner);
-
-// Reads the desktop directory into buffer (MAX_PATH characters); returns its
-// length, or -1 when the shell cannot name it.
-int readDesktopDirectory(HWND owner, WCHAR* buffer);

@@ -15,6 +15,7 @@
 #include "product.h"
 #include "resource_ids.h"
 #include "settings.h"
+#include "target_path.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -28,16 +29,6 @@ constexpr WCHAR iconBrowseTitle[] = L"Choose where to create Desktop icons.";
 WNDPROC savedStaticProc;
 
 using DisplayText = const WCHAR* (*)(int* capacity);
-
-// Length of a text inside a buffer of capacity characters, stopping at the end
-// of the buffer if no terminator comes first.
-int boundedLength(const WCHAR* text, int capacity)
-{
-    int length = 0;
-    while (length < capacity && text[length] != L'\0')
-        ++length;
-    return length;
-}
 
 
 // ---- display controls -------------------------------------------------------
