@@ -123,8 +123,13 @@ bool installBook(bool valuesKept)
         return false;
     // A value that could not be kept is not replaced: the registration fails instead.
     registered = valuesKept && registerUninstaller(installSettings.pagesDestination.path);
-    if (!registered)
+    if (!registered) {
+        // Values written before the one that failed would name this run's
+        // uninstaller next to the earlier install's: the key goes back as it was.
+        if (valuesKept)
+            restoreUninstallValues(record);
         showInstallError(registrationFailedText);
+    }
     if (!installMainPages() || (installSettings.specificBook && !installExtraFiles()))
         return false;
     if (registered)
