@@ -11,6 +11,7 @@
 #include "destination_defaults.h"
 #include "messages.h"
 #include "settings.h"
+#include "target_path.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ static_assert(optionPathCapacity == pathCapacity && optionChainCapacity == chain
 constexpr char fullPathProblem[] = "must be a full path such as C:\\Books";
 constexpr char chainTooLongProblem[] = "needs more than 79 characters of new folders";
 constexpr char colonProblem[] = "holds a colon, which no folder name may hold";
+constexpr char dotFolderProblem[] = "holds . or .. as a folder name, which would name another folder";
+constexpr char iconPathTooLongProblem[] = "would make a path longer than 259 characters below the desktop";
 constexpr char outsideDesktopProblem[] = "must name folders below the desktop, without a drive, . or ..";
 constexpr int driveRootLength = 3;   // "D:\"
 
@@ -58,14 +61,6 @@ bool holdsDotFolder(const wchar_t* chain)
     return false;
 }
 
-int textLength(const wchar_t* text, int capacity)
-{
-    int length = 0;
-    while (length < capacity && text[length])
-        ++length;
-    return length;
-}
-
 // /ICONS=chain: the chain below the desktop directory, as if typed into the
 // icon page's Browse with the desktop chosen.
 bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
@@ -77,6 +72,12 @@ bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
     DestinationPath& icon = installSettings.iconDestination;
     initIconDestination(nullptr);
     const int base = installSettings.desktopBaseLength;
+    // The composition would drop the folders that do not fit; the wizard
+    // shows the shortened path, a command line has no such look.
+    if (base + boundedLength(chain, chainCapacity) >= pathCapacity) {
+        reportBadArgument(argument, iconPathTooLongProblem);
+        return false;
+    }
     icon.path[base] = L'\0';
     lstrcpynW(icon.newFolder, chain, chainCapacity);
     compositionProblem = nullptr;
@@ -86,8 +87,6 @@ bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
         reportBadArgument(argument, compositionProblem);
         return false;
     }
-    if (icon.newFolder[0] == L'\0' && existing < base)
-        icon.path[base] = L'\0';
     icon.existingLength = existing;
     installSettings.iconsGiven = 1;
     return true;
@@ -107,6 +106,10 @@ bool applyPagesFolder(const wchar_t* folder, const wchar_t* argument)
         reportBadArgument(argument, colonProblem);
         return false;
     }
+    if (holdsDotFolder(folder + driveRootLength)) {
+        reportBadArgument(argument, dotFolderProblem);
+        return false;
+    }
     // The whole path as the chain: it may hold more than a typed chain would.
     static wchar_t chain[pathCapacity];
     DestinationPath& pages = installSettings.pagesDestination;
@@ -114,7 +117,7 @@ bool applyPagesFolder(const wchar_t* folder, const wchar_t* argument)
     lstrcpynW(chain, folder + driveRootLength, pathCapacity);
     compositionProblem = nullptr;
     const int existing = composeDestination(pages.path, pathCapacity, chain, pathCapacity, queryDiskPath, keepProblem);
-    if (compositionProblem || textLength(chain, pathCapacity) >= chainCapacity) {
+    if (compositionProblem || boundedLength(chain, pathCapacity) >= chainCapacity) {
         reportBadArgument(argument, compositionProblem ? compositionProblem : chainTooLongProblem);
         return false;
     }

@@ -32,6 +32,7 @@ bad_arguments=(
     "an icon folder whose name a file has|/ICONS=TolmIcons\\Books|/ICONS=TolmIcons\\Books: New Folder name can't be the same as some file's name!"
     "an icon chain that climbs out of the desktop|/ICONS=..\\..\\..\\..\\Escaped|/ICONS=..\\..\\..\\..\\Escaped: $outside_desktop"
     "an icon chain with a drive|/ICONS=C:\\Elsewhere|/ICONS=C:\\Elsewhere: $outside_desktop"
+    "a pages folder that climbs with ..|/D=C:\\Program Files\\new\\..\\Books|/D=C:\\Program Files\\new\\..\\Books: holds . or .. as a folder name, which would name another folder"
     "a colon inside the pages folder|/D=C:\\Program Files\\x:y|/D=C:\\Program Files\\x:y: holds a colon, which no folder name may hold"
     "a variant other than 0 and 1|/VARIANT=2|/VARIANT=2: must be 0 or 1"
     "a switch given twice|/VARIANT=0 /VARIANT=1|/VARIANT=1: is given twice"
