@@ -6,6 +6,8 @@
 // done, with its result as the exit code:
 //   0 everything was removed (or nothing was installed here)
 //   1602 the user answered No, 1603 something stayed, 87 a bad command line.
+// Only the uninstaller's own file and folder go after that; should they stay,
+// a run that may show boxes says so, but the exit code is given by then.
 //
 // The program has its own entry point and no C runtime start-up: it needs none,
 // and that keeps it a few kilobytes, as befits a payload entry.
@@ -23,6 +25,7 @@ static const char nothingText[] =
     "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
 static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
 static const WCHAR usageProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis command line is not understood:\n";
+static const WCHAR logProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis log file cannot be written:\n";
 
 constexpr int messageCapacity = reportCapacity + 100;
 
@@ -30,6 +33,13 @@ constexpr int messageCapacity = reportCapacity + 100;
 // may hold, so they live in .bss. A process makes only one of the runs below,
 // and only once.
 static RemovalReport report;
+
+static void showReport()
+{
+    static WCHAR message[messageCapacity];
+    composeReportText(report, message, messageCapacity);
+    MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+}
 
 // Shows (unless silent) what stayed; every line of it is in the log already.
 // The result: 0 when everything went, 1603 when something stayed.
@@ -40,11 +50,8 @@ static DWORD concludeRemoval(bool silent)
         return ERROR_SUCCESS;
     }
     logText("result", "something stayed (exit code 1603)");
-    if (!silent) {
-        static WCHAR message[messageCapacity];
-        composeReportText(report, message, messageCapacity);
-        MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
-    }
+    if (!silent)
+        showReport();
     return ERROR_INSTALL_FAILURE;
 }
 
@@ -60,9 +67,14 @@ static DWORD finishRemoval(const RemovalCommand& command)
     removeBook(command.exePath, report);
     const DWORD result = concludeRemoval(command.silent);
     sendResult(command.resultPipe, result);
-    if (waitForOriginal(command.original))
+    if (waitForOriginal(command.original)) {
+        // Anything listed now is the uninstaller's own, shown on its own.
+        report.length = 0;
+        report.unlisted = 0;
         removeUninstaller(command.exePath, SelfRemoval::now, report);
-    closeLog();
+        if (hasFailures(report) && !command.silent)
+            showReport();
+    }
     return result;
 }
 
@@ -95,10 +107,10 @@ static DWORD askAndRemove()
     static WCHAR bad[pathCapacity];
     bool silent = false;
     const bool understood = readOptions(silent, log, bad);
-    if ((understood && log[0] && !openLog(log)) || !understood) {
+    if (!understood || (log[0] && !openLog(log))) {
         if (!silent) {
             static WCHAR message[pathCapacity + 100];
-            lstrcpyW(message, usageProblem);
+            lstrcpyW(message, understood ? logProblem : usageProblem);
             lstrcatW(message, understood ? log : bad);
             MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR);
         }
