@@ -60,7 +60,9 @@ bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& cou
             if (CreateDirectoryW(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
                 logOutcome("folder created", path, true);
                 counter++;
-            } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {   // a file of the name reports that too
+            } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {
+                // A file of the name reports ERROR_ALREADY_EXISTS too, but
+                // nothing can be written below it.
                 logOutcome("folder created", path, false);
                 path[pos] = L'\0';
                 outLength = int(pos);
