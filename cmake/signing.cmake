@@ -20,8 +20,8 @@ if(TOLM_SIGN_PKCS12)
         message(FATAL_ERROR "sign: ${TOLM_SIGN_PKCS12}: TOLM_SIGN_PASSWORD_FILE names no password file for it")
     endif()
     # The signature's description is the product's name.
-    file(STRINGS "${CMAKE_SOURCE_DIR}/engine/product.h" name_line REGEX "^#define TOLM_PRODUCT_NAME ")
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/engine/product.h")
+    file(STRINGS "${CMAKE_SOURCE_DIR}/installation/product.h" name_line REGEX "^#define TOLM_PRODUCT_NAME ")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/installation/product.h")
     string(REGEX REPLACE "^#define TOLM_PRODUCT_NAME \"(.*)\"$" "\\1" TOLM_SIGN_DESCRIPTION "${name_line}")
     # What a signature depends on besides the program. The file changes only
     # when that does, and the programs link (and so are signed) again then:

@@ -4,9 +4,9 @@
 
 #include "folder_chain.h"
 #include "install_log.h"
+#include "path_text.h"
 #include "product.h"
 #include "removal.h"
-#include "target_path.h"
 
 namespace {
 

@@ -21,11 +21,11 @@
 #include "install_record.h"
 #include "messages.h"
 #include "page_manifest.h"
+#include "path_text.h"
 #include "product.h"
 #include "registration.h"
 #include "settings.h"
 #include "shortcut.h"
-#include "target_path.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The one InstallSettings record and its built-in defaults.
 #include "settings.h"
 
+#include "path_text.h"
 #include "product.h"
-#include "target_path.h"
 
 namespace {
 

@@ -1,16 +1,11 @@
 // The process-wide record of the user's choices. The wizard pages write it while
 // the user works; runInstall reads it and then reuses its buffers as working space.
-//
-// Paths and folder chains are UTF-16, so that a folder whose name the system's
-// ANSI code page cannot hold (a user profile in Cyrillic on a Western system,
-// say) is carried intact from the shell to the disk, the link and the
-// registry. Capacities count characters, as the system's MAX_PATH does.
+// Paths and chains are UTF-16 in fixed buffers (path_text.h).
 #pragma once
 
 #include <windows.h>
 
-constexpr int pathCapacity = 260;   // characters in every path buffer, NUL included
-constexpr int chainCapacity = 80;   // characters in a folder-name chain, NUL included
+#include "path_text.h"
 
 // A destination split into the part that exists on disk and the chain of
 // folders that the install will create below it.

@@ -7,9 +7,9 @@
 
 #include "install_log.h"
 #include "messages.h"
+#include "path_text.h"
 #include "product.h"
 #include "settings.h"
-#include "target_path.h"
 
 namespace {
 

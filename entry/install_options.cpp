@@ -10,8 +10,8 @@
 #include "compose_destination.h"
 #include "destination_defaults.h"
 #include "messages.h"
+#include "path_text.h"
 #include "settings.h"
-#include "target_path.h"
 
 namespace {
 

@@ -7,7 +7,7 @@ version, installer and default-locale files of a multi-file manifest.
 
 Everything that also lives elsewhere is read from there, never repeated here:
 the product's name, publisher and version and its uninstall key from
-engine/product.h; the version the program carries from its version resource,
+installation/product.h; the version the program carries from its version resource,
 which must agree; the hash, the architecture and the elevation the program
 asks for from the installer itself; the switches and exit codes from the
 command-line file. Only the texts no other part of the product holds (the
@@ -54,7 +54,7 @@ class ReleaseError(Exception):
 
 
 def product_values(header_path):
-    """The product's texts from engine/product.h: its #defines and the uninstall key's name."""
+    """The product's texts from installation/product.h: its #defines and the uninstall key's name."""
     with open(header_path, encoding="utf-8") as header:
         text = header.read()
     values = dict(re.findall(r'^#define (TOLM_\w+) "([^"]*)"$', text, re.MULTILINE))
@@ -106,7 +106,7 @@ def render(fields, manifest_type):
 def manifests(product, facts, switches, package_id, installer_url):
     version = product["TOLM_DISPLAY_VERSION"]
     if facts["version"] != version:
-        raise ReleaseError("the installer's version resource says %s, engine/product.h says %s"
+        raise ReleaseError("the installer's version resource says %s, installation/product.h says %s"
                            % (facts["version"], version))
     if not package_id:
         package_id = product["TOLM_PUBLISHER"] + "." + re.sub(r"[^A-Za-z0-9]", "", product["TOLM_PRODUCT_NAME"])

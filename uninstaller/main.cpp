@@ -12,6 +12,7 @@
 // The program has its own entry point and no C runtime start-up: it needs none,
 // and that keeps it a few kilobytes, as befits a payload entry.
 #include "removal.h"
+#include "self_removal.h"
 
 #include "arguments.h"
 #include "dll_search.h"

@@ -8,7 +8,7 @@
 // process, so the file system deletes the copy when its last handle closes:
 // when the copy exits. Nothing is left behind and nothing is scheduled for a
 // reboot.
-#include "uninstall.h"
+#include "self_removal.h"
 
 #include "install_log.h"
 

@@ -9,9 +9,9 @@
 
 #include "earlier_install.h"
 #include "folder_chain.h"
+#include "path_text.h"
 #include "product.h"
 #include "settings.h"
-#include "target_path.h"
 
 namespace {
 

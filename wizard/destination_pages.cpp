@@ -12,10 +12,10 @@
 #include "browse_folder.h"
 #include "destination_defaults.h"
 #include "page_contract.h"
+#include "path_text.h"
 #include "product.h"
 #include "resource_ids.h"
 #include "settings.h"
-#include "target_path.h"
 
 #include <commctrl.h>
 #include <shlobj.h>

@@ -535,7 +535,7 @@ TEST(Bookpack, generatedManifestCompilesToTheNameLists)
         extraSize += name.size() + 1;
     }
     expected += "end\n";
-    const std::string compile = std::string("'") + HOST_CXX + "' -std=c++17 -Wall -Werror -I'" + ENGINE_DIR + "' '" +
+    const std::string compile = std::string("'") + HOST_CXX + "' -std=c++17 -Wall -Werror -I'" + MANIFEST_DIR + "' '" +
                                 source + "' '" + dir + "/driver.cpp' -o '" + dir + "/driver'";
     const RunResult built = runCommand(compile, dir);
     ASSERT_EQ(built.exitCode, 0) << built.errors;
@@ -546,7 +546,7 @@ TEST(Bookpack, generatedManifestCompilesToTheNameLists)
     writeText(dir + "/sizes.cpp", "#include \"" + source + "\"\n"
               "static_assert(sizeof mainPageNames == " + std::to_string(mainSize) + ");\n"
               "static_assert(sizeof extraFileNames == " + std::to_string(extraSize) + ");\n");
-    const std::string sizes = std::string("'") + HOST_CXX + "' -std=c++17 -fsyntax-only -I'" + ENGINE_DIR + "' '" +
+    const std::string sizes = std::string("'") + HOST_CXX + "' -std=c++17 -fsyntax-only -I'" + MANIFEST_DIR + "' '" +
                               dir + "/sizes.cpp'";
     const RunResult checked = runCommand(sizes, dir);
     EXPECT_EQ(checked.exitCode, 0) << "the lists have other sizes: " << checked.errors;

@@ -24,7 +24,7 @@ import pe_image  # noqa: E402
 
 SECURITY_DIRECTORY = 4                 # IMAGE_DIRECTORY_ENTRY_SECURITY: the signature
 UNINSTALLER_ENTRY = 900
-FIRST_MAIN_ENTRY = 901                 # engine/page_manifest.h
+FIRST_MAIN_ENTRY = 901                 # installation/page_manifest.h
 FIRST_EXTRA_ENTRY = 1020
 LOCAL_HEADER = struct.Struct("<IHHHHHIIIHH")   # ZIP local file header, 30 bytes
 LOCAL_HEADER_SIGNATURE = 0x04034B50

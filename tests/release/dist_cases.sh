@@ -22,7 +22,7 @@ rm -rf "$work"
 mkdir -p "$work"
 "$root/release/assemble" --test-certificate "$certificate" "$signed/entry/TolmSetup.exe" "$dist" ||
     { echo "FAIL: the signed installer gave no release"; exit 1; }
-/usr/bin/python3 "$root/tests/release/check_release.py" "$root/scripts" "$root/engine/product.h" \
+/usr/bin/python3 "$root/tests/release/check_release.py" "$root/scripts" "$root/installation/product.h" \
     "$root/release/installer-command-line.yaml" "$dist" || failures=$((failures + 1))
 
 snapshot() { (cd "$dist" && find . -type f -exec sha256sum {} + | LC_ALL=C sort); }

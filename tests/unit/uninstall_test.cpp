@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "uninstall.h"
+#include "removal.h"
+#include "self_removal.h"
 
 namespace {
 

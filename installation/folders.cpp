@@ -1,5 +1,5 @@
 // Removing the emptied folder chain, within the bound the install could have used.
-#include "uninstall.h"
+#include "removal.h"
 
 #include "install_log.h"
 

@@ -1,5 +1,5 @@
 // The one list of what could not be removed, shown once at the end.
-#include "uninstall.h"
+#include "removal.h"
 
 #include "install_log.h"
 

@@ -6,7 +6,7 @@
 #include "install_record.h"
 
 #include "install_log.h"
-#include "target_path.h"
+#include "path_text.h"
 
 namespace {
 

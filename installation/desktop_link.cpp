@@ -1,7 +1,7 @@
 // Finding and removing the book's desktop shortcut. The install records no icon
 // folder, so the desktop tree is searched; a link counts as the book's only when
 // its stored target lies directly in the book folder.
-#include "uninstall.h"
+#include "removal.h"
 
 #include "install_log.h"
 

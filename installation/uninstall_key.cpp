@@ -1,6 +1,6 @@
 // The Add/Remove Programs entry: deleted only when it names this uninstaller, so a
 // copy elsewhere never unregisters another install.
-#include "uninstall.h"
+#include "removal.h"
 
 #include "install_log.h"
 

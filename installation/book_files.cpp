@@ -1,8 +1,8 @@
 // The book's files in its folder: only names from the built-in lists are touched.
-#include "uninstall.h"
+#include "removal.h"
 
 #include "install_log.h"
-#include "target_path.h"
+#include "path_text.h"
 
 // Composes folder\name+suffix into path; false when it would not fit. The
 // listed names are ASCII and widened here; the folder may hold any letters.

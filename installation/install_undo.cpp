@@ -8,8 +8,8 @@
 
 #include "folder_chain.h"
 #include "install_log.h"
+#include "path_text.h"
 #include "product.h"
-#include "target_path.h"
 
 namespace {
 

@@ -6,8 +6,7 @@
 #include <string.h>
 
 #include "install_log.h"
-#include "settings.h"
-#include "target_path.h"
+#include "path_text.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 
 #include <stdint.h>
 
-#include "settings.h"
+#include "path_text.h"
 
 // Appended to a file's name to set it aside.
 #define TOLM_SET_ASIDE_SUFFIX "~tolm"

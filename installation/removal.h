@@ -1,0 +1,78 @@
+// The removal of an installed book: what Kestrun.exe does, and what the
+// installer does to an earlier install it has replaced from another folder.
+// The operations are also called one by one by the Windows unit tests, on
+// folders, links and keys of their own.
+#pragma once
+
+#include <windows.h>
+
+#include "path_text.h"
+
+// ---- The list of what could not be removed (removal_report.cpp) ----
+constexpr int reportCapacity = 2048;   // characters of listed names, NUL included
+
+struct RemovalReport {
+    WCHAR text[reportCapacity];  // one name per line, each line ending in '\n'
+    int length;                  // characters used in text
+    int unlisted;                // failures that no longer fitted in text
+};
+
+void noteFailure(RemovalReport& report, const WCHAR* what);
+bool hasFailures(const RemovalReport& report);
+// Writes the error box text: a heading, the list, and a count of any names that
+// did not fit. Never writes more than capacity characters, NUL included.
+void composeReportText(const RemovalReport& report, WCHAR* out, int capacity);
+
+// ---- Files in the book folder (book_files.cpp) ----
+// names: a packed run of NUL-terminated ASCII names ending with an empty one;
+// suffix is appended to each (".htm" for the main pages, "" for the extra files).
+bool anyListedFilePresent(const WCHAR* folder, const char* names, const char* suffix);
+// Deletes every listed file present in folder. A name that is absent is not a
+// failure; one that exists and cannot be deleted is noted.
+void removeListedFiles(const WCHAR* folder, const char* names, const char* suffix, RemovalReport& report);
+
+// ---- Folders (folders.cpp) ----
+// Removes folder, then each parent, while it is empty and strictly below
+// boundary. A folder that still holds something ends the walk silently.
+void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalReport& report);
+// The Program Files directory as the registry records it; false when unreadable.
+bool readProgramFilesFolder(WCHAR* out, int capacity);
+
+// ---- Desktop shortcuts (desktop_link.cpp) ----
+constexpr int linkSearchDepth = 6;        // folder levels searched below a desktop directory
+constexpr int linkSearchFolders = 2000;   // folders opened at most per desktop directory
+
+// Searches desktop's tree for files named linkName whose target lies directly in
+// bookFolder, deletes them and then their folders while empty, never desktop
+// itself. A desktop too large to search within the bounds is reported, as is a
+// link that cannot be deleted. COM must be initialised on the calling thread.
+void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR* linkName, RemovalReport& report);
+// True when the shell link at linkPath has its target directly in folder.
+bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder);
+
+// ---- The uninstall key (uninstall_key.cpp) ----
+// The uninstaller path the key's "UninstallString" holds, unquoted, into a
+// buffer of pathCapacity characters; false when the key or value is missing.
+bool readRecordedUninstaller(HKEY root, const char* keyPath, WCHAR* exePath);
+// True when the key's "UninstallString" names exePath.
+bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath);
+// Deletes the key when it names exePath; a key of another install stays.
+void removeUninstallKey(HKEY root, const char* keyPath, const WCHAR* exePath, RemovalReport& report);
+
+// ---- The whole removal (removal.cpp) ----
+enum class SelfRemoval {
+    now,          // the uninstaller's file is not running: delete it and its folders
+    atNextStart,  // it is running: have the system delete it at the next start
+};
+
+// True when the folder of exePath holds any file of the book, or the uninstall
+// key names exePath.
+bool bookIsPresent(const WCHAR* exePath);
+// Removes the book's shortcuts, files and key: everything but the
+// uninstaller at exePath and its folder.
+void removeBook(const WCHAR* exePath, RemovalReport& report);
+// Removes the uninstaller at exePath, then its folder and the parents left
+// empty below the Program Files directory.
+void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
+// Both, in that order.
+void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
