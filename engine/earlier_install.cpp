@@ -47,6 +47,13 @@ bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder)
     return isFolder(folder);
 }
 
+bool isEarlierInstallFolder(const WCHAR* folder)
+{
+    WCHAR exePath[pathCapacity];
+    WCHAR earlierFolder[pathCapacity];
+    return readEarlierUninstaller(exePath, earlierFolder) && isSameFolder(earlierFolder, folder);
+}
+
 void removeEarlierInstall(const WCHAR* exePath, const WCHAR* folder, const WCHAR* newFolder)
 {
     if (!isFolder(folder) || isSameFolder(folder, newFolder))

@@ -21,19 +21,19 @@
 #include "install_record.h"
 #include "messages.h"
 #include "page_manifest.h"
+#include "pages_folder.h"
 #include "path_text.h"
 #include "product.h"
 #include "registration.h"
+#include "safe_folder.h"
 #include "settings.h"
 #include "shortcut.h"
 
 namespace {
 
-constexpr char pageSuffix[] = ".htm";
 constexpr char noSuffix[] = "";
 constexpr char resourceNameFormat[] = "#%d";
-constexpr int nameCapacity = 80;   // resource names and the link name
-static_assert(sizeof productName + sizeof linkNameFormat <= nameCapacity, "link name fits");
+constexpr int nameCapacity = 80;   // resource names
 static_assert(registeredValueCount <= savedValueCount, "every registered value can be kept");
 
 InstallRecord record;
@@ -77,18 +77,17 @@ bool placeShortcut()
 {
     DestinationPath& icon = installSettings.iconDestination;
     if (!cutPathAt(icon.path, icon.existingLength) ||
-        !createFolderChain(installSettings.desktopBaseLength, icon.newFolder, icon.path, record.iconFoldersCreated))
+        !createFolderChain(installSettings.desktopBaseLength, icon.newFolder, icon.path, record.iconFoldersCreated,
+                           nullptr))
         showInstallError(iconFolderFailedText);
     // createFolderChain leaves the path terminated after the folder's backslash.
     lstrcpynW(record.iconFolder, icon.path, pathCapacity);
-    char linkName[nameCapacity];
-    wsprintfA(linkName, linkNameFormat, productName);
-    if (!writeNameAt(icon.path, installSettings.desktopBaseLength, linkName, noSuffix) ||
+    if (!writeNameAt(icon.path, installSettings.desktopBaseLength, linkFileName, noSuffix) ||
         !setAsideLink(record, icon.path)) {
-        showShortcutError(linkName);
+        showShortcutError(linkFileName);
         return false;
     }
-    return createDesktopShortcut(linkName);
+    return createDesktopShortcut(linkFileName);
 }
 
 bool installMainPages()
@@ -118,7 +117,7 @@ bool installExtraFiles()
 // registration, the pages with the shortcut, the variant's files.
 bool installBook(bool valuesKept)
 {
-    if (!recordBookNames(record, uninstallerFileName, mainPageNames, pageSuffix, extraFileNames) ||
+    if (!recordBookNames(record) ||
         !setAsideBookFiles(record) || !installEntry(uninstallerFileName, noSuffix, uninstallerResource))
         return false;
     // A value that could not be kept is not replaced: the registration fails instead.
@@ -149,22 +148,32 @@ bool runInstall()
     const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
     const bool hadEarlier = readEarlierUninstaller(earlierUninstaller, earlierFolder);
 
+    if (!checkPagesDestination())
+        return false;
     int filePosition = 0;
     if (!cutPathAt(pages.path, pages.existingLength) ||
-        !createFolderChain(filePosition, pages.newFolder, pages.path, record.pagesFoldersCreated)) {
+        !createFolderChain(filePosition, pages.newFolder, pages.path, record.pagesFoldersCreated,
+                           &protectedAttributes)) {
         removeCreatedFolders(pages.path, filePosition, record.pagesFoldersCreated);
         showInstallError(pagesFolderFailedText);
         return false;
     }
     pages.existingLength = filePosition;
     lstrcpyW(record.pagesFolder, pages.path);
+    // Held from here to the end of the run: nothing can take its place.
+    HANDLE pagesFolder = holdPagesFolder(record.pagesFolder);
+    if (pagesFolder == INVALID_HANDLE_VALUE) {
+        removeCreatedFolders(pages.path, filePosition, record.pagesFoldersCreated);
+        return false;
+    }
 
     if (!installBook(valuesKept)) {
-        undoInstall(record);
+        undoInstall(record, pagesFolder);
         showInstallError(copyFailedText);
         return false;
     }
     completeInstall(record);
+    releaseFolder(pagesFolder);
     // Only once the key names this install: otherwise the earlier one stays
     // the registered one.
     if (hadEarlier && registered)

@@ -2,6 +2,7 @@
 #include "messages.h"
 
 #include "install_log.h"
+#include "product.h"
 #include "settings.h"
 
 const char pagesFolderFailedText[] = "Can't create the new directory for program files!";
@@ -9,6 +10,14 @@ const char registrationFailedText[] =
     "Didn't place the uninstall program in the Add/Remove Control Panel utility!";
 const char iconFolderFailedText[] = "Didn't create the new Desktop Folder!";
 const char copyFailedText[] = "Can't copy the program files to the desired directory!";
+const WCHAR pagesFolderRefusedFormat[] = L"The book cannot be installed in\n%s\n\nbecause %S\n\nChoose another folder.";
+const char pagesFolderLinkedText[] =
+    "it or a folder above it is a link (a junction, symbolic link or mount point), so the book could end up "
+    "elsewhere.";
+const char pagesFolderOpenText[] =
+    "users other than administrators may change it or own it, so they could replace what an administrator "
+    "runs later.";
+const char pagesFolderUnreadableText[] = "it, or who may change it, cannot be read.";
 
 namespace {
 

@@ -7,6 +7,12 @@ extern const char pagesFolderFailedText[];
 extern const char registrationFailedText[];
 extern const char iconFolderFailedText[];
 extern const char copyFailedText[];
+// Why a pages folder is refused, and the message that names it: the format
+// takes the folder (UTF-16) and one of the reasons (ASCII).
+extern const WCHAR pagesFolderRefusedFormat[];
+extern const char pagesFolderLinkedText[];
+extern const char pagesFolderOpenText[];
+extern const char pagesFolderUnreadableText[];
 
 // Shows text with the caption "Error during install:" and the error icon,
 // owned by installSettings.ownerWindow, and logs it. A silent run only logs it.

@@ -79,7 +79,8 @@ int runFirstCopy()
 {
     // An install that was killed is settled before anything is offered: the
     // pages page then proposes the install that is really there.
-    settleInterruptedInstall();
+    if (settleInterruptedInstall() == Settling::refused)
+        showInstallError(journalRefusedText);
     if (!applyInstallOptions(options))
         return ERROR_INVALID_PARAMETER;
     if (options.silent)

@@ -3,6 +3,7 @@
 
 #include "install_log.h"
 #include "path_text.h"
+#include "safe_folder.h"
 
 // Composes folder\name+suffix into path; false when it would not fit. The
 // listed names are ASCII and widened here; the folder may hold any letters.
@@ -36,11 +37,13 @@ void removeListedFiles(const WCHAR* folder, const char* names, const char* suffi
     WCHAR path[pathCapacity];
     for (const char* name = names; *name; name += lstrlenA(name) + 1) {
         // A path too long to compose cannot have been installed either.
-        if (!composeFilePath(path, folder, name, suffix) || !isPlainFile(path))
+        if (!composeFilePath(path, folder, name, suffix))
             continue;
-        const bool removed = DeleteFileW(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
-        logOutcome("file removed", path, removed);
-        if (!removed)
+        // Only plain files go: a folder or a link of a book file's name is not the book's.
+        const FileOutcome outcome = deletePlainFile(path);
+        if (outcome != FileOutcome::untouched)
+            logOutcome("file removed", path, outcome == FileOutcome::done);
+        if (outcome == FileOutcome::failed)
             noteFailure(report, path);
     }
 }

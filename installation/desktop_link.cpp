@@ -4,6 +4,7 @@
 #include "removal.h"
 
 #include "install_log.h"
+#include "safe_folder.h"
 
 #include <shlobj.h>
 
@@ -122,7 +123,7 @@ void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR*
         const WCHAR* linkPath = found.paths[i];
         if (!linkTargetsFolder(linkPath, bookFolder))
             continue;
-        const bool removed = DeleteFileW(linkPath);
+        const bool removed = deletePlainFile(linkPath) == FileOutcome::done;
         logOutcome("shortcut removed", linkPath, removed);
         if (!removed) {
             noteFailure(report, linkPath);

@@ -28,7 +28,8 @@ bool isFolder(const WCHAR* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& counter)
+bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& counter,
+                       const SECURITY_ATTRIBUTES* security)
 {
     size_t pos = boundedLength(path, pathCapacity);
     outLength = 0;
@@ -44,8 +45,6 @@ bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& cou
         path[pos] = L'\0';
     }
 
-    // Read-only data rather than a copy built on the stack; the system only reads it.
-    static const SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
     while (*chain) {
         const size_t length = componentLength(chain);
         // The component, its trailing backslash and a terminator must fit.
@@ -56,7 +55,8 @@ bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& cou
         if (length != 0) {
             memcpy(path + pos, chain, length * sizeof *path);
             path[pos + length] = L'\0';
-            if (CreateDirectoryW(path, const_cast<SECURITY_ATTRIBUTES*>(&attributes))) {
+            // The system only reads the attributes.
+            if (CreateDirectoryW(path, const_cast<SECURITY_ATTRIBUTES*>(security))) {
                 logOutcome("folder created", path, true);
                 counter++;
             } else if (GetLastError() != ERROR_ALREADY_EXISTS || !isFolder(path)) {

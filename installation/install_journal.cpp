@@ -3,7 +3,8 @@
 // A journal is read back only when it is exactly a record of this format
 // whose every text is terminated within its field, whose names are plain file
 // names and whose counts are in range, so that no damaged value can send the
-// rollback outside what a run could have made.
+// rollback outside what a run could have made. What it names is checked
+// against the book's install before it is acted on (interrupted_install.cpp).
 #include "install_record.h"
 
 #include "install_log.h"
@@ -20,6 +21,7 @@ struct StoredJournal {
     uint32_t size;   // of the whole value: a record of another layout is refused
     InstallRecord record;
 };
+
 
 // The record and the journal's own fields: no file block, but more than a
 // stack frame may hold.
@@ -101,21 +103,23 @@ bool writeJournal(const InstallRecord& record)
     return written;
 }
 
-bool readJournal(InstallRecord& record)
+JournalRead readJournal(InstallRecord& record)
 {
     HKEY key;
     if (!openKey(KEY_QUERY_VALUE, key))
-        return false;
+        return JournalRead::none;
     DWORD type = 0;
     DWORD size = sizeof stored;
     const LONG status =
         RegQueryValueExW(key, journalValue, nullptr, &type, reinterpret_cast<BYTE*>(&stored), &size);
     RegCloseKey(key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return JournalRead::none;
     if (status != ERROR_SUCCESS || type != REG_BINARY || size != sizeof stored || stored.magic != journalMagic ||
         stored.size != sizeof stored || !isWellFormed(stored.record))
-        return false;
+        return JournalRead::damaged;
     record = stored.record;
-    return true;
+    return JournalRead::read;
 }
 
 bool removeJournal()

@@ -68,10 +68,20 @@ struct InstallRecord {
 // false when it would not fit.
 bool setAsideName(WCHAR* out, const WCHAR* path);
 
+// ---- a killed run (interrupted_install.cpp) ----
+enum class Settling {
+    nothing,   // no journal
+    settled,   // rolled back, or completed, as far as it could be
+    refused,   // damaged, or it names anything but this book's install: left alone
+};
+
 // Settles what a killed run left, as its journal tells: rolls an open run
-// back, completes a committed one. Nothing happens without a journal; one
-// that is not a well-formed record is left alone.
-void settleInterruptedInstall();
+// back, completes a committed one. A journal is acted on only when it names
+// exactly the book's files, in the folder of the uninstaller the key names
+// (or, before the run registered, the folder of its own run) with the
+// shortcut's own name in its icon folder, and when both folders are held
+// without a link on the way. A folder that is gone holds nothing to settle.
+Settling settleInterruptedInstall();
 
 // Rolls back everything the record lists: deletes the shortcut it saved and
 // restores the one set aside, removes the icon folders it created, deletes the
@@ -80,7 +90,9 @@ void settleInterruptedInstall();
 // values (deleting the key it created) and the journal with them, and removes
 // the pages folders it created. The journal stays when something could not be
 // restored, so that a later run tries again.
-void undoInstall(InstallRecord& record);
+// The pages folder is held (safe_folder.h) while files are settled in it, and
+// released before the folders the run created are removed.
+void undoInstall(InstallRecord& record, HANDLE& pagesFolder);
 
 // Marks the journal committed, deletes the set-aside files of the complete
 // install, then the journal.
@@ -89,16 +101,19 @@ void completeInstall(InstallRecord& record);
 // ---- journal (install_journal.cpp) ----
 // Writes the record as the journal. False when the key cannot be written.
 bool writeJournal(const InstallRecord& record);
-// Reads the journal; false when there is none or it is not a well-formed record.
-bool readJournal(InstallRecord& record);
+enum class JournalRead {
+    none,      // no journal
+    read,      // a well-formed record, now in record
+    damaged,   // not a well-formed record
+};
+JournalRead readJournal(InstallRecord& record);
 // Deletes the journal; true when it is gone.
 bool removeJournal();
 
 // ---- setting aside (set_aside.cpp) ----
 // Fills in the record's book file names: the uninstaller's, every main page's
 // and every extra file's, each once. False when they do not fit the record.
-bool recordBookNames(InstallRecord& record, const char* uninstaller, const char* mainNames,
-                     const char* mainSuffix, const char* extraNames);
+bool recordBookNames(InstallRecord& record);
 // Marks each book file that exists in the pages folder, then writes the
 // journal, then renames each marked file to its set-aside name; once all are,
 // marks the record as writing and writes the journal again. False at the
@@ -120,3 +135,6 @@ bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int c
 // Puts every saved value back, deleting those that were absent. True when all
 // of it succeeded. Deleting a key the run created is the caller's last step.
 bool restoreUninstallValues(const InstallRecord& record);
+// True when the record saved the value name and the key holds it now exactly
+// as saved: as absent, or with the same type and bytes.
+bool valueIsAsSaved(const InstallRecord& record, const WCHAR* name);

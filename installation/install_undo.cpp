@@ -4,41 +4,39 @@
 // Each step works from what is on disk now, so it may run again after a kill
 // halfway through it: a set-aside file that is no longer there has gone back
 // already, or was never moved; a file that is already gone is not a failure.
+// Only plain files are renamed or deleted (safe_folder.h).
 #include "install_record.h"
 
 #include "folder_chain.h"
 #include "install_log.h"
 #include "path_text.h"
 #include "product.h"
+#include "safe_folder.h"
 
 namespace {
 
-bool exists(const WCHAR* path)
-{
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A run writes files only: a folder of the name is someone else's, and was
-// in the way of the write, so there is nothing of the run's to delete.
+// A run writes plain files only: a folder or a link of the name is someone
+// else's, and was in the way of the write, so there is nothing of the run's
+// to delete.
 bool deleteIfPresent(const WCHAR* path, const char* action)
 {
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return true;
-    const bool deleted = DeleteFileW(path);
-    logOutcome(action, path, deleted);
-    return deleted;
+    const FileOutcome outcome = deletePlainFile(path);
+    if (outcome != FileOutcome::untouched)
+        logOutcome(action, path, outcome == FileOutcome::done);
+    return outcome != FileOutcome::failed;
 }
 
 // Puts the set-aside file back over whatever the run left at path.
 bool restoreSetAside(const WCHAR* path)
 {
     WCHAR aside[pathCapacity];
-    if (!setAsideName(aside, path) || !exists(aside))
+    if (!setAsideName(aside, path))
+        return true;
+    const FileOutcome outcome = movePlainFile(aside, path, true);
+    if (outcome == FileOutcome::untouched)
         return true;   // never moved, or back already
-    const bool restored = MoveFileExW(aside, path, MOVEFILE_REPLACE_EXISTING);
-    logOutcome("file restored", path, restored);
-    return restored;
+    logOutcome("file restored", path, outcome == FileOutcome::done);
+    return outcome == FileOutcome::done;
 }
 
 bool deleteSetAside(const WCHAR* path)
@@ -98,12 +96,9 @@ bool undoShortcut(const InstallRecord& record)
     return settled;
 }
 
-// The record of a journal found by a later run: too large for a stack frame.
-InstallRecord interrupted;
-
 } // namespace
 
-void undoInstall(InstallRecord& record)
+void undoInstall(InstallRecord& record, HANDLE& pagesFolder)
 {
     logText("rollback", "");
     bool settled = undoShortcut(record);
@@ -111,6 +106,7 @@ void undoInstall(InstallRecord& record)
     settled = restoreUninstallValues(record) && settled;
     if (settled && removeJournal() && !record.keyExisted)
         logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");
+    releaseFolder(pagesFolder);
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, record.pagesFolder);
     removeCreatedFolders(folder, lstrlenW(folder), record.pagesFoldersCreated);
@@ -124,15 +120,4 @@ void completeInstall(InstallRecord& record)
     settled = forEachBookFile(record, completeFile) && settled;
     if (settled)
         removeJournal();
-}
-
-void settleInterruptedInstall()
-{
-    if (!readJournal(interrupted))
-        return;
-    logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
-    if (interrupted.committed)
-        completeInstall(interrupted);
-    else
-        undoInstall(interrupted);
 }

@@ -3,8 +3,11 @@
 #pragma once
 
 // Packed runs of NUL-terminated names, each list ending with an empty name.
-extern const char mainPageNames[];    // base names; ".htm" is appended
+extern const char mainPageNames[];    // base names; pageSuffix is appended
 extern const char extraFileNames[];   // full file names of the variant's extra files
+
+#define TOLM_PAGE_SUFFIX ".htm"
+inline constexpr char pageSuffix[] = TOLM_PAGE_SUFFIX;   // a main page's file name is its base name and this
 
 constexpr int uninstallerResource = 900;
 constexpr int firstMainResource = 901;   // main name i is resource 901 + i

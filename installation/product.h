@@ -17,7 +17,11 @@ inline constexpr char wizardCaption[] = "Install " TOLM_PRODUCT_NAME;
 inline constexpr char uninstallerFileName[] = TOLM_UNINSTALLER_FILE;
 inline constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
 inline constexpr char uninstallKeyClass[] = "Kestrun";
-inline constexpr char linkNameFormat[] = "%s.lnk";
+inline constexpr char linkFileName[] = TOLM_PRODUCT_NAME ".lnk";   // the desktop shortcut
+// What both programs say of the record of an interrupted install that does
+// not match the book.
+inline constexpr char journalRefusedText[] =
+    "An interrupted install was left as it is: its record does not match this book's install.";
 inline constexpr char defaultPagesFolder[] = "Corvalin";
 inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).

@@ -1,4 +1,6 @@
-// The whole removal of an installed book, given the installed uninstaller's path.
+// The whole removal of an installed book, given the installed uninstaller's
+// path. The book's folder is held while its files go (safe_folder.h): a folder
+// reached through a link is refused, and nothing in it is touched.
 #include "removal.h"
 
 #include <shlobj.h>
@@ -7,19 +9,12 @@
 #include "install_record.h"
 #include "page_manifest.h"
 #include "product.h"
+#include "safe_folder.h"
 
-static const char pageSuffix[] = ".htm";
-static const char pageSetAsideSuffix[] = ".htm" TOLM_SET_ASIDE_SUFFIX;
+static const char pageSetAsideSuffix[] = TOLM_PAGE_SUFFIX TOLM_SET_ASIDE_SUFFIX;
 static const char uninstallerSetAside[] = TOLM_UNINSTALLER_FILE TOLM_SET_ASIDE_SUFFIX "\0";   // a one-name list
 
-// The shortcut name as the install composed it, in UTF-16 like the names it is
-// compared with.
-static void composeLinkName(WCHAR* linkName)
-{
-    char asciiName[chainCapacity];
-    wsprintfA(asciiName, linkNameFormat, productName);
-    widenAscii(linkName, chainCapacity, asciiName);
-}
+static_assert(sizeof linkFileName <= chainCapacity, "the link name fits its buffer");
 
 bool bookIsPresent(const WCHAR* exePath)
 {
@@ -36,7 +31,7 @@ bool bookIsPresent(const WCHAR* exePath)
 static void removeShortcuts(const WCHAR* folder, RemovalReport& report)
 {
     WCHAR linkName[chainCapacity];
-    composeLinkName(linkName);
+    widenAscii(linkName, chainCapacity, linkFileName);
     HRESULT initialised = CoInitialize(nullptr);
     if (FAILED(initialised)) {
         noteFailure(report, linkName);
@@ -52,11 +47,22 @@ static void removeShortcuts(const WCHAR* folder, RemovalReport& report)
     CoUninitialize();
 }
 
+// Holds the book's folder; a refused one is noted as what stayed.
+static bool holdBookFolder(const WCHAR* folder, HANDLE& held, RemovalReport& report)
+{
+    if (holdFolder(folder, held) == FolderVerdict::usable)
+        return true;
+    logAction("folder refused", folder, "reached through a link, or unreadable");
+    noteFailure(report, folder);
+    return false;
+}
+
 void removeBook(const WCHAR* exePath, RemovalReport& report)
 {
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, exePath);
-    if (cutLastName(folder) == 0)
+    HANDLE held;
+    if (cutLastName(folder) == 0 || !holdBookFolder(folder, held, report))
         return;
     // The shortcut goes first, while the page it points at still exists.
     removeShortcuts(folder, report);
@@ -67,6 +73,7 @@ void removeBook(const WCHAR* exePath, RemovalReport& report)
     removeListedFiles(folder, extraFileNames, setAsideSuffix, report);
     removeListedFiles(folder, uninstallerSetAside, "", report);
     removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
+    releaseFolder(held);
 }
 
 void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
@@ -78,9 +85,14 @@ void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalRep
     WCHAR programFiles[pathCapacity];
     bool knowsBoundary = readProgramFilesFolder(programFiles, pathCapacity);
     if (selfRemoval == SelfRemoval::now) {
-        const bool deleted = DeleteFileW(exePath) || GetLastError() == ERROR_FILE_NOT_FOUND;
-        logOutcome("file removed", exePath, deleted);
-        if (!deleted)
+        HANDLE held;
+        if (!holdBookFolder(folder, held, report))
+            return;
+        const FileOutcome outcome = deletePlainFile(exePath);
+        releaseFolder(held);
+        if (outcome != FileOutcome::untouched)
+            logOutcome("file removed", exePath, outcome == FileOutcome::done);
+        if (outcome == FileOutcome::failed)
             noteFailure(report, exePath);
         else if (knowsBoundary)
             removeEmptyFolders(folder, programFiles, report);

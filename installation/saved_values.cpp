@@ -3,6 +3,8 @@
 // wide forms, so that what comes back is exactly what was there.
 #include "install_record.h"
 
+#include <string.h>
+
 #include "install_log.h"
 #include "product.h"
 
@@ -63,4 +65,25 @@ bool restoreUninstallValues(const InstallRecord& record)
     }
     RegCloseKey(key);
     return restored;
+}
+
+bool valueIsAsSaved(const InstallRecord& record, const WCHAR* name)
+{
+    for (const SavedValue& value : record.values) {
+        if (value.name[0] == L'\0' || lstrcmpiW(value.name, name) != 0)
+            continue;
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return !value.existed;
+        static BYTE data[valueDataCapacity];
+        DWORD type = 0;
+        DWORD size = valueDataCapacity;
+        const LONG status = RegQueryValueExW(key, value.name, nullptr, &type, data, &size);
+        RegCloseKey(key);
+        if (status == ERROR_FILE_NOT_FOUND)
+            return !value.existed;
+        return status == ERROR_SUCCESS && value.existed && type == value.type && size == value.size &&
+               memcmp(data, value.data, size) == 0;
+    }
+    return false;
 }

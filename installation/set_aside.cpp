@@ -1,12 +1,15 @@
 // Setting aside what an install is about to replace: the book's files in the
 // pages folder and the shortcut. A rename within the same folder keeps the
-// bytes and is atomic; MoveFileW never replaces an existing file, so a
+// bytes and is atomic; it never replaces an existing file here, so a
 // set-aside name that is already taken fails the install instead of losing
 // that file.
 #include "install_record.h"
 
 #include "install_log.h"
+#include "page_manifest.h"
 #include "path_text.h"
+#include "product.h"
+#include "safe_folder.h"
 
 namespace {
 
@@ -15,15 +18,17 @@ enum class Existing { none, file, blocked };
 // A read-only file may be renamed, but it may not be replaced: the install
 // treats it as it treats a file it cannot write. Nor can a file be set aside
 // where its set-aside name is taken already: that file is not the run's, and
-// a rollback would put it in the place of the one it could not move.
+// a rollback would put it in the place of the one it could not move. A
+// folder or a link of a book file's name is not the book's, and is left
+// where it is: the run could not write there either.
 Existing existingFile(const WCHAR* path)
 {
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    const FileKind kind = fileKindAt(path);
+    if (kind == FileKind::absent)
         return Existing::none;
     WCHAR aside[pathCapacity];
-    if ((attributes & FILE_ATTRIBUTE_READONLY) || !setAsideName(aside, path) ||
-        GetFileAttributesW(aside) != INVALID_FILE_ATTRIBUTES)
+    if (kind != FileKind::plain || (GetFileAttributesW(path) & FILE_ATTRIBUTE_READONLY) ||
+        !setAsideName(aside, path) || fileKindAt(aside) != FileKind::absent)
         return Existing::blocked;
     return Existing::file;
 }
@@ -71,14 +76,13 @@ bool setAsideName(WCHAR* out, const WCHAR* path)
     return writeNameAt(out, length, setAsideSuffix, "");
 }
 
-bool recordBookNames(InstallRecord& record, const char* uninstaller, const char* mainNames,
-                     const char* mainSuffix, const char* extraNames)
+bool recordBookNames(InstallRecord& record)
 {
     int used = 0;
     record.nameCount = 0;
     record.names[0] = '\0';
-    return appendName(record, used, uninstaller, "") && appendList(record, used, mainNames, mainSuffix) &&
-           appendList(record, used, extraNames, "");
+    return appendName(record, used, uninstallerFileName, "") && appendList(record, used, mainPageNames, pageSuffix) &&
+           appendList(record, used, extraFileNames, "");
 }
 
 bool setAsideBookFiles(InstallRecord& record)
@@ -107,7 +111,7 @@ bool setAsideBookFiles(InstallRecord& record)
             continue;
         writeNameAt(path, folderLength, name, "");
         setAsideName(aside, path);   // both fitted when the file was marked
-        const bool moved = MoveFileW(path, aside);
+        const bool moved = movePlainFile(path, aside, false) == FileOutcome::done;
         logOutcome("file set aside", path, moved);
         if (!moved)
             return false;
@@ -132,7 +136,7 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
     writeJournal(record);
     if (!record.linkExisted)
         return true;
-    const bool moved = MoveFileW(linkPath, aside);
+    const bool moved = movePlainFile(linkPath, aside, false) == FileOutcome::done;
     logOutcome("shortcut set aside", linkPath, moved);
     return moved;
 }

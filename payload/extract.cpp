@@ -12,6 +12,7 @@
 
 #include "crc32.h"
 #include "inflate_state.h"
+#include "safe_folder.h"
 #include "settings.h"
 
 namespace {
@@ -26,8 +27,6 @@ constexpr uint32_t extraLengthOffset = 28;
 
 constexpr int resultBadEntry = 1;        // header, data or integrity check failed; or no file
 constexpr int resultStoredWriteFailed = 2;
-
-constexpr DWORD targetFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 
 uint32_t read16(const uint8_t* bytes)
 {
@@ -83,8 +82,9 @@ int extractPayloadEntry(HRSRC resource)
     inflateState.inputCursor = base + dataOffset;
     inflateState.inputEnd = base + entrySize;
 
-    HANDLE file = CreateFileW(installSettings.pagesDestination.path, GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, targetFlags, nullptr);
+    // A new file, never one of the name that is there: the install has set
+    // aside every book file, so anything there now is not the book's.
+    HANDLE file = createBookFile(installSettings.pagesDestination.path);
     if (file == INVALID_HANDLE_VALUE)
         return resultBadEntry;
     inflateState.outputFile = file;

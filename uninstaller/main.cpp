@@ -5,7 +5,8 @@
 // every action. The process that was started ends only once the removal is
 // done, with its result as the exit code:
 //   0 everything was removed (or nothing was installed here)
-//   1602 the user answered No, 1603 something stayed, 87 a bad command line.
+//   1602 the user answered No, 1603 something stayed (or its folder was
+//   refused: nothing was removed), 87 a bad command line.
 // Only the uninstaller's own file and folder go after that; should they stay,
 // a run that may show boxes says so, but the exit code is given by then.
 //
@@ -18,7 +19,9 @@
 #include "dll_search.h"
 #include "install_log.h"
 #include "install_record.h"
+#include "path_text.h"
 #include "product.h"
+#include "safe_folder.h"
 
 static const char questionText[] =
     "Do you want to remove " TOLM_PRODUCT_NAME " and its desktop icon from this computer?";
@@ -27,6 +30,9 @@ static const char nothingText[] =
 static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
 static const WCHAR usageProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis command line is not understood:\n";
 static const WCHAR logProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis log file cannot be written:\n";
+static const char folderRefused[] =
+    "\n\nThis folder or one above it is a link (a junction, symbolic link or mount point), so the book's files "
+    "could lie elsewhere. Nothing was removed.";
 
 constexpr int messageCapacity = reportCapacity + 100;
 
@@ -56,15 +62,25 @@ static DWORD concludeRemoval(bool silent)
     return ERROR_INSTALL_FAILURE;
 }
 
+// An install killed halfway is settled first: rolled back, the earlier
+// install it replaced is whole again, and its key is restored. A journal
+// that is not this book's install's is left alone, which the program says.
+static void settleFirst(bool silent)
+{
+    if (settleInterruptedInstall() != Settling::refused)
+        return;
+    logText("message", journalRefusedText);
+    if (!silent)
+        MessageBoxA(nullptr, journalRefusedText, productName, MB_ICONWARNING | MB_SETFOREGROUND);
+}
+
 // The temp copy: removes the book, reports to the original, and once the
 // original has ended removes it and its folder.
 static DWORD finishRemoval(const RemovalCommand& command)
 {
     if (command.log)
         useLog(command.log);
-    // An install killed halfway is settled first: rolled back, the earlier
-    // install it replaced is whole again, and its key is restored.
-    settleInterruptedInstall();
+    settleFirst(command.silent);
     removeBook(command.exePath, report);
     const DWORD result = concludeRemoval(command.silent);
     sendResult(command.resultPipe, result);
@@ -77,6 +93,27 @@ static DWORD finishRemoval(const RemovalCommand& command)
             showReport();
     }
     return result;
+}
+
+// The book's folder reached without a link; otherwise says why nothing is removed.
+static bool folderIsUsable(const WCHAR* exePath, bool silent)
+{
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, exePath);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const FolderVerdict verdict =
+        cutLastName(folder) > 0 ? holdFolder(folder, held) : FolderVerdict::unreadable;
+    releaseFolder(held);
+    if (verdict == FolderVerdict::usable)
+        return true;
+    logAction("folder refused", folder, "reached through a link, or unreadable");
+    if (!silent) {
+        static WCHAR message[pathCapacity + 200];
+        wsprintfW(message, L"%s%S", folder, folderRefused);
+        MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+    }
+    logText("result", "folder refused (exit code 1603)");
+    return false;
 }
 
 // Reads /S and /LOG=file; false for anything else.
@@ -128,6 +165,8 @@ static DWORD askAndRemove()
     length = GetLongPathNameW(exePath, longPath, pathCapacity);
     if (length > 0 && length < DWORD(pathCapacity))
         lstrcpyW(exePath, longPath);
+    if (!folderIsUsable(exePath, silent))
+        return ERROR_INSTALL_FAILURE;
     if (!bookIsPresent(exePath)) {
         logText("result", "nothing to remove (exit code 0)");
         if (!silent)
@@ -143,7 +182,7 @@ static DWORD askAndRemove()
     HANDLE resultPipe = nullptr;
     if (startRemovalCopy(exePath, silent, resultPipe))
         return waitForResult(resultPipe);
-    settleInterruptedInstall();
+    settleFirst(silent);
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
     return concludeRemoval(silent);
 }

@@ -12,6 +12,7 @@
 #include "browse_folder.h"
 #include "destination_defaults.h"
 #include "page_contract.h"
+#include "pages_folder.h"
 #include "path_text.h"
 #include "product.h"
 #include "resource_ids.h"
@@ -188,6 +189,17 @@ INT_PTR handleDestinationCommand(HWND page, WPARAM wParam, int browseId, int dis
     return TRUE;
 }
 
+// Next leaves the pages page only for a folder the install may write into;
+// otherwise the message has said why, and the page stays (-1).
+INT_PTR handlePagesNotify(HWND page, const NMHDR* header)
+{
+    if (header->code == PSN_WIZNEXT && !checkPagesDestination()) {
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, -1);
+        return TRUE;
+    }
+    return handleDestinationNotify(page, header, IDC_PAGES_PATH, pagesDisplayText);
+}
+
 } // namespace
 
 INT_PTR CALLBACK iconPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
@@ -219,8 +231,7 @@ INT_PTR CALLBACK pagesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         return handleDestinationCommand(page, wParam, IDC_PAGES_BROWSE, IDC_PAGES_PATH,
                                         browsePagesDestination);
     case WM_NOTIFY:
-        return handleDestinationNotify(page, reinterpret_cast<const NMHDR*>(lParam), IDC_PAGES_PATH,
-                                       pagesDisplayText);
+        return handlePagesNotify(page, reinterpret_cast<const NMHDR*>(lParam));
     default:
         return FALSE;
     }

@@ -6,14 +6,28 @@
 //                                        starts an uninstall command, wait for it,
 //                                        print "exit code: N" and exit with it (a
 //                                        Unix parent sees only its low byte)
+//   bookfixture rights PATH              print PATH's owner ("owner SID") and each
+//                                        entry of its DACL ("allow|deny SID MASK"),
+//                                        as GetNamedSecurityInfoW reads them
+//   bookfixture plant-journal FOLDER [NAME...]
+//                                        write the uninstall key's journal as a run
+//                                        into FOLDER (ending in a backslash) that
+//                                        was writing would: NAMEs, or the book's own
+//                                        names when none is given, all written by
+//                                        the run, the first of them set aside
 // The wizard driver reads links and answers message boxes; these jobs are the
 // ones it has no command for. The arguments are taken as UTF-16, so paths the
 // ANSI code page cannot hold arrive whole.
 // Exit code 0 on success, 1 on failure, 2 on a usage error (run: the command's).
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstring>
+
+#include "install_record.h"
 
 namespace {
 
@@ -79,6 +93,66 @@ int runCommand(const wchar_t* commandLine)
     return static_cast<int>(exitCode);
 }
 
+int printRights(const wchar_t* path)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return 1;
+    auto printSid = [](const char* label, PSID sid, DWORD mask) {
+        wchar_t* text = nullptr;
+        if (ConvertSidToStringSidW(sid, &text)) {
+            std::printf(mask == DWORD(-1) ? "%s %ls\n" : "%s %ls 0x%lx\n", label, text, static_cast<unsigned long>(mask));
+            LocalFree(text);
+        }
+    };
+    if (owner)
+        printSid("owner", owner, DWORD(-1));
+    for (DWORD i = 0; dacl && i < dacl->AceCount; i++) {
+        ACE_HEADER* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)))
+            continue;
+        auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if (ace->AceType == ACCESS_ALLOWED_ACE_TYPE || ace->AceType == ACCESS_DENIED_ACE_TYPE)
+            printSid(ace->AceType == ACCESS_ALLOWED_ACE_TYPE ? "allow" : "deny", &allowed->SidStart, allowed->Mask);
+    }
+    if (!dacl)
+        std::printf("no dacl\n");
+    LocalFree(descriptor);
+    return 0;
+}
+
+// The record of a run that set aside its first name and wrote all of them.
+InstallRecord planted;
+
+int plantJournal(int count, wchar_t** names)
+{
+    const int folderLength = lstrlenW(names[0]);
+    if (folderLength >= pathCapacity)
+        return 2;
+    lstrcpyW(planted.pagesFolder, names[0]);
+    if (count == 1) {
+        if (!recordBookNames(planted))
+            return 1;
+    } else {
+        int used = 0;
+        for (int i = 1; i < count; i++) {
+            const int length = WideCharToMultiByte(CP_ACP, 0, names[i], -1, planted.names + used,
+                                                   recordNameCapacity - used - 1, nullptr, nullptr);
+            if (length == 0)
+                return 2;
+            used += length;
+            planted.nameCount++;
+        }
+        planted.names[used] = '\0';
+    }
+    planted.existed[0] = 1;
+    planted.writing = 1;
+    return writeJournal(planted) ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -89,6 +163,10 @@ int wmain(int argc, wchar_t** argv)
         return holdFile(argv[2], argv[3]);
     if (argc == 3 && lstrcmpW(argv[1], L"run") == 0)
         return runCommand(argv[2]);
-    std::fprintf(stderr, "usage: bookfixture link|hold|run ...\n");
+    if (argc == 3 && lstrcmpW(argv[1], L"rights") == 0)
+        return printRights(argv[2]);
+    if (argc >= 3 && lstrcmpW(argv[1], L"plant-journal") == 0)
+        return plantJournal(argc - 2, argv + 2);
+    std::fprintf(stderr, "usage: bookfixture link|hold|run|rights|plant-journal ...\n");
     return 2;
 }

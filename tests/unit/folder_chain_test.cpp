@@ -55,7 +55,7 @@ TEST(FolderChain, createsEachComponentAndReportsWhereItStopped)
         copyPath(path, pathCapacity, existing);
         int outLength = -1;
         int counter = 0;
-        EXPECT_EQ(createFolderChain(outLength, wideText(test.chain).c_str(), path, counter), test.result);
+        EXPECT_EQ(createFolderChain(outLength, wideText(test.chain).c_str(), path, counter, nullptr), test.result);
         EXPECT_EQ(counter, test.created);
         const std::wstring through = wideText(root + test.lengthThrough);
         EXPECT_EQ(outLength, int(through.size()));
@@ -78,7 +78,7 @@ TEST(FolderChain, emptyPathCreatesRelativeToCurrentFolder)
     WCHAR path[pathCapacity] = L"";
     int outLength = -1;
     int counter = 0;
-    const bool result = createFolderChain(outLength, L"rel", path, counter);
+    const bool result = createFolderChain(outLength, L"rel", path, counter, nullptr);
     SetCurrentDirectoryW(previous);
 
     EXPECT_TRUE(result);
@@ -107,7 +107,7 @@ TEST(FolderChain, componentBeyondTheBufferFailsWithoutOverrun)
 
     int outLength = -1;
     int counter = 0;
-    EXPECT_FALSE(createFolderChain(outLength, L"abcdefghijklmnopqrstu", buffer.path, counter));
+    EXPECT_FALSE(createFolderChain(outLength, L"abcdefghijklmnopqrstu", buffer.path, counter, nullptr));
     EXPECT_EQ(outLength, existingLength);
     EXPECT_EQ(counter, 0);
     EXPECT_EQ(std::string(buffer.guard, sizeof buffer.guard), std::string(sizeof buffer.guard, 'G'));
@@ -135,7 +135,7 @@ TEST(FolderChain, removalTakesDeepestFirstAndOnlyEmptyFolders)
         copyPath(path, pathCapacity, root);
         int end = 0;
         int counter = 0;
-        ASSERT_TRUE(createFolderChain(end, L"a\\b\\c", path, counter));
+        ASSERT_TRUE(createFolderChain(end, L"a\\b\\c", path, counter, nullptr));
         if (*test.fileIn)
             writeFile(root + "\\" + test.fileIn + "\\keep.txt", "keep");
         removeCreatedFolders(path, end, test.count);

@@ -111,28 +111,64 @@ TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
 }
 
 // A run killed halfway, over an earlier install: its files set aside and its
-// journal written as a run does, then some of its own files and key values
-// written. The next run settles it from the journal alone.
-enum class Killed { open, committed, journalDamaged };
+// journal written as a run does, then some of its own files written and its
+// uninstaller registered. The next run settles it from the journal alone,
+// and only a journal of the book's own install.
+enum class Killed {
+    open,            // rolled back
+    committed,       // completed
+    journalDamaged,  // not a record: left alone
+    foreignNames,    // the record names a file of the user's as the run's own
+    otherFolder,     // the key names an uninstaller in another folder than the record's
+    foreignLink,     // the record's shortcut is a file of the user's
+};
+
+enum class Outcome { restored, completed, leftAlone };
 
 InstallRecord killedRun;
 
-void killRunOverEarlierInstall(const std::string& pagesFolder, Killed state)
+std::string killedRunUninstaller(const std::string& pagesFolder)
+{
+    return "\"" + pagesFolder + "\\Kestrun.exe\"";
+}
+
+void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string& iconFolder, Killed state)
 {
     memset(&killedRun, 0, sizeof killedRun);
     copyPath(killedRun.pagesFolder, pathCapacity, pagesFolder + "\\");
-    ASSERT_TRUE(recordBookNames(killedRun, uninstallerFileName, mainPageNames, ".htm", extraFileNames));
+    ASSERT_TRUE(recordBookNames(killedRun));
     ASSERT_TRUE(saveUninstallValues(killedRun, registeredValueNames, registeredValueCount));
     ASSERT_TRUE(setAsideBookFiles(killedRun));
     writeFile(pagesFolder + "\\Kestrun.exe", "the killed run's uninstaller");
     writeFile(pagesFolder + "\\" + mainNames().front() + ".htm", "the killed run's first page");
-    writeUninstallValues({{"UninstallString", textValue("\"C:\\elsewhere\\Kestrun.exe\"")},
+    writeUninstallValues({{"UninstallString", textValue(killedRunUninstaller(pagesFolder))},
                           {"DisplayName", textValue("The Tolm Language")}});
-    if (state == Killed::committed) {
+    switch (state) {
+    case Killed::committed:
         killedRun.committed = 1;
         writeJournal(killedRun);
-    } else if (state == Killed::journalDamaged) {
+        break;
+    case Killed::journalDamaged:
         writeUninstallValues({{"InstallJournal", {REG_BINARY, "not a record"}}});
+        break;
+    case Killed::foreignNames:
+        // As a file the run wrote: a rollback would delete it.
+        memset(killedRun.names, 0, sizeof killedRun.names);
+        memset(killedRun.existed, 0, sizeof killedRun.existed);
+        strcpy(killedRun.names, "notes.txt");
+        killedRun.nameCount = 1;
+        writeJournal(killedRun);
+        break;
+    case Killed::otherFolder:
+        writeUninstallValues({{"UninstallString", textValue("\"C:\\elsewhere\\Kestrun.exe\"")}});
+        break;
+    case Killed::foreignLink:
+        copyPath(killedRun.iconFolder, pathCapacity, iconFolder + "\\");
+        copyPath(killedRun.linkPath, pathCapacity, pagesFolder + "\\notes.txt");
+        writeJournal(killedRun);
+        break;
+    case Killed::open:
+        break;
     }
 }
 
@@ -147,34 +183,46 @@ std::set<std::string> setAsideFiles(const std::string& folder)
 
 TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
 {
-    for (const Killed state : {Killed::open, Killed::committed, Killed::journalDamaged}) {
-        SCOPED_TRACE(state == Killed::open ? "open: rolled back"
-                     : state == Killed::committed ? "committed: completed" : "damaged journal: left alone");
+    struct KilledCase {
+        const char* label;
+        Killed state;
+        Settling settling;
+        Outcome outcome;
+    };
+    const KilledCase cases[] = {
+        {"open: rolled back", Killed::open, Settling::settled, Outcome::restored},
+        {"committed: completed", Killed::committed, Settling::settled, Outcome::completed},
+        {"damaged journal: left alone", Killed::journalDamaged, Settling::refused, Outcome::leftAlone},
+        {"names that are not the book's", Killed::foreignNames, Settling::refused, Outcome::leftAlone},
+        {"a folder the key does not name", Killed::otherFolder, Settling::refused, Outcome::leftAlone},
+        {"a shortcut that is not the book's", Killed::foreignLink, Settling::refused, Outcome::leftAlone},
+    };
+    for (const KilledCase& test : cases) {
+        SCOPED_TRACE(test.label);
         writeEarlierInstall(true);
         const std::map<std::string, std::string> earlierFiles = filesBelow(root);
         const KeyValues earlierValues = readUninstallValues();
-        killRunOverEarlierInstall(pagesFolder(), state);
+        killRunOverEarlierInstall(pagesFolder(), iconFolder(), test.state);
         const std::map<std::string, std::string> killedFiles = filesBelow(root);
         const KeyValues killedValues = readUninstallValues();
 
-        settleInterruptedInstall();
+        EXPECT_EQ(settleInterruptedInstall(), test.settling);
 
-        const std::map<std::string, std::string> files = filesBelow(root);
-        switch (state) {
-        case Killed::open:
-            EXPECT_EQ(files, earlierFiles);
+        switch (test.outcome) {
+        case Outcome::restored:
+            EXPECT_EQ(filesBelow(root), earlierFiles);
             EXPECT_EQ(readUninstallValues(), earlierValues);
             break;
-        case Killed::committed:
+        case Outcome::completed:
             EXPECT_EQ(setAsideFiles(pagesFolder()), std::set<std::string>());
             EXPECT_EQ(listFiles(pagesFolder()),
                       std::set<std::string>({"Kestrun.exe", mainNames().front() + ".htm", "notes.txt"}));
             EXPECT_EQ(readFile(pagesFolder() + "\\Kestrun.exe"), std::string("the killed run's uninstaller"));
             EXPECT_EQ(readUninstallValues().count("InstallJournal"), 0u);
-            EXPECT_EQ(readUninstallValue("UninstallString"), std::string("\"C:\\elsewhere\\Kestrun.exe\""));
+            EXPECT_EQ(readUninstallValue("UninstallString"), killedRunUninstaller(pagesFolder()));
             break;
-        case Killed::journalDamaged:
-            EXPECT_EQ(files, killedFiles);
+        case Outcome::leftAlone:
+            EXPECT_EQ(filesBelow(root), killedFiles);
             EXPECT_EQ(readUninstallValues(), killedValues);
             break;
         }

@@ -1,0 +1,81 @@
+// The pages folder: what the install may write into, and why it refuses the rest.
+#include "pages_folder.h"
+
+#include "earlier_install.h"
+#include "install_log.h"
+#include "messages.h"
+#include "path_text.h"
+#include "safe_folder.h"
+#include "settings.h"
+
+namespace {
+
+// Shows why folder was refused.
+void showRefusal(const WCHAR* folder, FolderVerdict verdict)
+{
+    const char* reason = verdict == FolderVerdict::linked         ? pagesFolderLinkedText
+                         : verdict == FolderVerdict::openToOthers ? pagesFolderOpenText
+                                                                  : pagesFolderUnreadableText;
+    // The folder, the reason and the advice, with room to spare.
+    static WCHAR text[pathCapacity + 512];
+    wsprintfW(text, pagesFolderRefusedFormat, folder, reason);
+    showInstallErrorText(text);
+}
+
+// Holds folder and, with rights, checks who may change it.
+FolderVerdict holdChecked(const WCHAR* folder, bool rights, HANDLE& held)
+{
+    FolderVerdict verdict = holdFolder(folder, held);
+    if (verdict == FolderVerdict::usable && rights && (verdict = checkFolderRights(held)) != FolderVerdict::usable)
+        releaseFolder(held);
+    return verdict;
+}
+
+// A verdict on the registered install's own folder that protecting it mends.
+bool isMendedByProtecting(const WCHAR* folder, FolderVerdict verdict)
+{
+    return verdict == FolderVerdict::openToOthers && isEarlierInstallFolder(folder);
+}
+
+} // namespace
+
+bool checkPagesDestination()
+{
+    const DestinationPath& pages = installSettings.pagesDestination;
+    WCHAR folder[pathCapacity];
+    const int length = boundedLength(pages.path, pathCapacity);
+    if (length == pathCapacity || pages.existingLength < 0 || pages.existingLength > length)
+        return true;   // the chain's creation refuses what cannot be composed
+    // Without a chain to create, the existing part is the pages folder itself.
+    const bool whole = pages.newFolder[0] == L'\0';
+    lstrcpynW(folder, pages.path, (whole ? length : pages.existingLength) + 1);
+    HANDLE held;
+    const FolderVerdict verdict = holdChecked(folder, whole, held);
+    releaseFolder(held);
+    // Only a link or others' rights refuse a folder here: what cannot be
+    // opened, creating the chain or holding the folder made reports.
+    if ((verdict != FolderVerdict::linked && verdict != FolderVerdict::openToOthers) ||
+        isMendedByProtecting(folder, verdict))
+        return true;
+    showRefusal(folder, verdict);
+    return false;
+}
+
+HANDLE holdPagesFolder(const WCHAR* folder)
+{
+    HANDLE held;
+    FolderVerdict verdict = holdChecked(folder, true, held);
+    if (isMendedByProtecting(folder, verdict)) {
+        // The book's own folder, opened to others since it was installed.
+        verdict = holdFolder(folder, held);
+        const bool protectedNow = verdict == FolderVerdict::usable && protectFolder(held);
+        logOutcome("folder protected", folder, protectedNow);
+        if (verdict == FolderVerdict::usable && !(protectedNow && checkFolderRights(held) == FolderVerdict::usable)) {
+            releaseFolder(held);
+            verdict = FolderVerdict::openToOthers;
+        }
+    }
+    if (verdict != FolderVerdict::usable)
+        showRefusal(folder, verdict);
+    return held;
+}

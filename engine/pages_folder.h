@@ -1,0 +1,19 @@
+// The folder the pages go into, checked before anything is written there and
+// held while the install runs (installation/safe_folder.h).
+#pragma once
+
+#include <windows.h>
+
+// Checks the pages destination as the user left it, before anything is made:
+// the part that exists is reached without a link, and the pages folder, when
+// it exists, is one only administrators may change, unless it is the
+// registered install's own, which the install will protect. On a refusal
+// shows (or, silent, logs) a message that names the folder and says why.
+bool checkPagesDestination();
+
+// Holds the pages folder once its chain exists, for the rest of the run: it
+// must be reached without a link and be one only administrators may change.
+// The registered install's folder, refused only for its rights, is given the
+// protected rights instead. On a refusal shows the message and returns
+// INVALID_HANDLE_VALUE.
+HANDLE holdPagesFolder(const WCHAR* folder);

@@ -1,0 +1,111 @@
+// Settling what a killed run left, as its journal tells. The journal is the
+// one thing besides the command line that points the programs at files, so it
+// is acted on only when it is the journal of a run of this book: its names
+// are the book's, its folders are the book's and reached without a link.
+#include "install_record.h"
+
+#include <string.h>
+
+#include "install_log.h"
+#include "path_text.h"
+#include "product.h"
+#include "removal.h"
+#include "safe_folder.h"
+
+namespace {
+
+constexpr WCHAR uninstallStringName[] = L"UninstallString";
+
+// The record of a journal found by a later run, and the book's names as a run
+// records them: too large for a stack frame.
+InstallRecord interrupted;
+InstallRecord bookNames;
+
+// Exactly the names recordBookNames gives a run.
+bool namesTheBook(const InstallRecord& record)
+{
+    return recordBookNames(bookNames) && record.nameCount == bookNames.nameCount &&
+           memcmp(record.names, bookNames.names, sizeof bookNames.names) == 0;
+}
+
+// The pages folder is the folder of the uninstaller the key names; or the run
+// had not registered yet, and the key names what it named before the run.
+bool isTheRegisteredFolder(const InstallRecord& record)
+{
+    WCHAR folder[pathCapacity];
+    if (readRecordedUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, folder)) {
+        const int length = cutLastName(folder);
+        if (length > 0 && appendPathName(folder, pathCapacity, L"") &&
+            CompareStringOrdinal(folder, -1, record.pagesFolder, -1, TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    return valueIsAsSaved(record, uninstallStringName);
+}
+
+// No link, or the shortcut's own name in the icon folder.
+bool isTheBooksLink(const InstallRecord& record)
+{
+    if (record.linkPath[0] == L'\0')
+        return true;
+    WCHAR linkPath[pathCapacity];
+    lstrcpyW(linkPath, record.iconFolder);
+    const int length = lstrlenW(linkPath);
+    return length > 0 && linkPath[length - 1] == L'\\' && writeNameAt(linkPath, length, linkFileName, "") &&
+           CompareStringOrdinal(linkPath, -1, record.linkPath, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Holds folder, when the record names one; a folder that is gone holds
+// nothing to settle. False when it is reached through a link or cannot be read.
+bool holdRecordedFolder(const WCHAR* folder, HANDLE& held, bool& gone)
+{
+    held = INVALID_HANDLE_VALUE;
+    gone = folder[0] == L'\0';
+    if (gone)
+        return true;
+    const FolderVerdict verdict = holdFolder(folder, held);
+    gone = verdict == FolderVerdict::missing;
+    return verdict == FolderVerdict::usable || gone;
+}
+
+// The icon folder is checked the same way but not kept held: the rollback
+// removes it when the run created it. It lies on the user's own desktop.
+bool checkRecordedFolder(const WCHAR* folder, bool& gone)
+{
+    HANDLE held;
+    const bool usable = holdRecordedFolder(folder, held, gone);
+    releaseFolder(held);
+    return usable;
+}
+
+} // namespace
+
+Settling settleInterruptedInstall()
+{
+    const JournalRead read = readJournal(interrupted);
+    if (read == JournalRead::none)
+        return Settling::nothing;
+    HANDLE pagesFolder = INVALID_HANDLE_VALUE;
+    bool pagesGone = false;
+    bool iconGone = false;
+    if (read != JournalRead::read || !namesTheBook(interrupted) || !isTheRegisteredFolder(interrupted) ||
+        !isTheBooksLink(interrupted) || !checkRecordedFolder(interrupted.iconFolder, iconGone) ||
+        !holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone)) {
+        releaseFolder(pagesFolder);
+        logText("interrupted install found", "its record is not this book's install: left alone");
+        return Settling::refused;
+    }
+    // What lay in a folder that is gone went with it.
+    if (pagesGone)
+        interrupted.nameCount = 0;
+    if (iconGone) {
+        interrupted.linkPath[0] = L'\0';
+        interrupted.iconFoldersCreated = 0;
+    }
+    logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
+    if (interrupted.committed)
+        completeInstall(interrupted);
+    else
+        undoInstall(interrupted, pagesFolder);
+    releaseFolder(pagesFolder);
+    return Settling::settled;
+}

@@ -1,0 +1,162 @@
+// Holding folders, judging who may change them, and acting on plain files
+// only, against the real disk under Wine. Links on the way to a folder are
+// Unix symbolic links, which only a script can make: the end-to-end scenario
+// untrusted_folders has those.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <string>
+
+#include "install_fixture.h"
+#include "safe_folder.h"
+
+namespace {
+
+// Lets Everyone modify path, as a folder on a drive's root lets its users.
+void openToEveryone(const std::string& path)
+{
+    EXPLICIT_ACCESSW grant = {};
+    grant.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+    grant.grfAccessMode = GRANT_ACCESS;
+    grant.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+    grant.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    grant.Trustee.ptstrName = const_cast<wchar_t*>(L"Everyone");
+    PACL dacl = nullptr;
+    ASSERT_EQ(SetEntriesInAclW(1, &grant, nullptr, &dacl), DWORD(ERROR_SUCCESS));
+    ASSERT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(wideText(path).c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr),
+              DWORD(ERROR_SUCCESS));
+    LocalFree(dacl);
+}
+
+TEST(HoldFolder, aFolderIsHeldOnlyWhereItIsAndAsItIsNamed)
+{
+    const std::string root = freshTestFolder("hold");
+    makeFolder(root + "\\folder");
+    writeFile(root + "\\file", "not a folder");
+    struct Case {
+        const char* label;
+        std::string path;
+        FolderVerdict verdict;
+    } cases[] = {
+        {"a folder", root + "\\folder", FolderVerdict::usable},
+        {"with a trailing backslash", root + "\\folder\\", FolderVerdict::usable},
+        {"in other letter case", "c:\\TOLM-UNIT\\hold\\FOLDER", FolderVerdict::usable},
+        {"a drive's root", "C:\\", FolderVerdict::usable},
+        {"missing", root + "\\missing", FolderVerdict::missing},
+        {"below a missing folder", root + "\\missing\\below", FolderVerdict::missing},
+        {"a file", root + "\\file", FolderVerdict::missing},
+        {"a relative path", "tolm-unit\\hold", FolderVerdict::unreadable},
+        {"forward slashes, which the system reads as another path", "C:/tolm-unit/hold/folder",
+         FolderVerdict::unreadable},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.label);
+        HANDLE held;
+        EXPECT_EQ(holdFolder(wideText(test.path).c_str(), held), test.verdict);
+        EXPECT_EQ(held != INVALID_HANDLE_VALUE, test.verdict == FolderVerdict::usable);
+        if (held == INVALID_HANDLE_VALUE)
+            continue;
+        // Held: it can be neither renamed nor replaced.
+        const std::string moved = root + "\\moved";
+        if (test.path.size() > 3) {
+            EXPECT_FALSE(MoveFileW(wideText(test.path).c_str(), wideText(moved).c_str()));
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+        }
+        releaseFolder(held);
+        EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+    }
+    removeTree(root);
+}
+
+TEST(FolderRights, onlyAFolderOthersCannotChangeIsTheInstallsToUse)
+{
+    const std::string root = freshTestFolder("rights");
+    const std::string made = root + "\\made";
+    ASSERT_TRUE(CreateDirectoryW(wideText(made).c_str(), const_cast<SECURITY_ATTRIBUTES*>(&protectedAttributes)));
+    const std::string open = root + "\\open";
+    makeFolder(open);
+    openToEveryone(open);
+    struct Case {
+        const char* label;
+        std::string folder;
+        FolderVerdict before;
+    } cases[] = {
+        {"made with the protected rights", made, FolderVerdict::usable},
+        {"open to everyone", open, FolderVerdict::openToOthers},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.label);
+        HANDLE held;
+        ASSERT_EQ(holdFolder(wideText(test.folder).c_str(), held), FolderVerdict::usable);
+        EXPECT_EQ(checkFolderRights(held), test.before);
+        // Protected, any folder is the install's to use.
+        EXPECT_TRUE(protectFolder(held));
+        EXPECT_EQ(checkFolderRights(held), FolderVerdict::usable);
+        releaseFolder(held);
+    }
+    removeTree(root);
+}
+
+TEST(PlainFiles, onlyAPlainFileIsDeletedOrMoved)
+{
+    const std::string root = freshTestFolder("plain");
+    const std::string file = root + "\\file.htm";
+    const std::string taken = root + "\\taken.htm";
+    const std::string folder = root + "\\folder.htm";
+    const std::string held = root + "\\held.htm";
+    const std::string missing = root + "\\missing.htm";
+    const std::string target = root + "\\target.htm";
+    auto reset = [&]() {
+        writeFile(file, "plain");
+        writeFile(taken, "taken");
+        makeFolder(folder);
+        DeleteFileW(wideText(target).c_str());
+    };
+    writeFile(held, "held");
+    HANDLE holder = CreateFileW(wideText(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    struct Case {
+        const char* label;
+        std::string from;
+        std::string to;   // empty: delete
+        bool replace;
+        FileOutcome outcome;
+        std::string left;  // what is at from afterwards: "" for nothing
+    } cases[] = {
+        {"delete a plain file", file, "", false, FileOutcome::done, ""},
+        {"delete nothing", missing, "", false, FileOutcome::untouched, ""},
+        {"delete a folder", folder, "", false, FileOutcome::untouched, "folder"},
+        {"delete a file another program holds", held, "", false, FileOutcome::failed, "held"},
+        {"move a plain file", file, target, false, FileOutcome::done, ""},
+        {"move onto a taken name", file, taken, false, FileOutcome::failed, "plain"},
+        {"move onto a taken name, replacing it", file, taken, true, FileOutcome::done, ""},
+        {"move nothing", missing, target, false, FileOutcome::untouched, ""},
+        {"move a folder", folder, target, false, FileOutcome::untouched, "folder"},
+        {"move a file another program holds", held, target, false, FileOutcome::failed, "held"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.label);
+        reset();
+        const std::wstring from = wideText(test.from);
+        const FileOutcome outcome = test.to.empty() ? deletePlainFile(from.c_str())
+                                                    : movePlainFile(from.c_str(), wideText(test.to).c_str(), test.replace);
+        EXPECT_EQ(outcome, test.outcome);
+        if (test.left == "folder")
+            EXPECT_TRUE(folderExists(test.from));
+        else if (test.left.empty())
+            EXPECT_FALSE(fileExists(test.from));
+        else if (test.from == held)
+            EXPECT_TRUE(fileExists(test.from));   // unreadable while it is held
+        else
+            EXPECT_EQ(readFile(test.from), test.left);
+        if (!test.to.empty() && outcome == FileOutcome::done)
+            EXPECT_EQ(readFile(test.to), std::string("plain"));
+    }
+    CloseHandle(holder);
+    removeTree(root);
+}
+
+} // namespace
