@@ -141,6 +141,12 @@ bool installBook(bool valuesKept)
 bool runInstall()
 {
     DestinationPath& pages = installSettings.pagesDestination;
+    // Another copy, under any name, that has begun to install: its journal
+    // is its own until it ends.
+    if (installIsRunning()) {
+        showInstallError(installRunningText);
+        return false;
+    }
     memset(&record, 0, sizeof record);
     bytesWritten = 0;
     // First of all, so that the record says from the start whether the key

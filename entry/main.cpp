@@ -78,8 +78,14 @@ int showWizard()
 int runFirstCopy()
 {
     // An install that was killed is settled before anything is offered: the
-    // pages page then proposes the install that is really there.
-    if (settleInterruptedInstall() == Settling::refused)
+    // pages page then proposes the install that is really there. One that
+    // another copy, under any name, still runs is that copy's.
+    const Settling settling = settleInterruptedInstall();
+    if (settling == Settling::running) {
+        showInstallError(installRunningText);
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    }
+    if (settling == Settling::refused)
         showInstallError(journalRefusedText);
     if (!applyInstallOptions(options))
         return ERROR_INVALID_PARAMETER;

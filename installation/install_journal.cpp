@@ -5,7 +5,14 @@
 // names and whose counts are in range, so that no damaged value can send the
 // rollback outside what a run could have made. What it names is checked
 // against the book's install before it is acted on (interrupted_install.cpp).
+//
+// The record of the earlier layout, which ended before the writer's identity,
+// is read too: a run of the earlier release that was killed is settled like
+// any other.
 #include "install_record.h"
+
+#include <stddef.h>
+#include <string.h>
 
 #include "install_log.h"
 #include "product.h"
@@ -22,6 +29,9 @@ struct StoredJournal {
     InstallRecord record;
 };
 
+// The earlier layout: the same, without the writer's identity at the end.
+constexpr DWORD earlierLayoutSize = sizeof(StoredJournal) - 3 * sizeof(uint32_t);
+static_assert(offsetof(StoredJournal, record.writerProcessId) == earlierLayoutSize, "the identity comes last");
 
 // The record and the journal's own fields: no file block, but more than a
 // stack frame may hold.
@@ -96,6 +106,11 @@ bool writeJournal(const InstallRecord& record)
     stored.magic = journalMagic;
     stored.size = sizeof stored;
     stored.record = record;
+    FILETIME started, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &started, &exited, &kernel, &user);
+    stored.record.writerProcessId = GetCurrentProcessId();
+    stored.record.writerStartLow = started.dwLowDateTime;
+    stored.record.writerStartHigh = started.dwHighDateTime;
     const bool written = RegSetValueExW(key, journalValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
                                         sizeof stored) == ERROR_SUCCESS;
     RegCloseKey(key);
@@ -110,13 +125,16 @@ JournalRead readJournal(InstallRecord& record)
         return JournalRead::none;
     DWORD type = 0;
     DWORD size = sizeof stored;
+    memset(&stored, 0, sizeof stored);
     const LONG status =
         RegQueryValueExW(key, journalValue, nullptr, &type, reinterpret_cast<BYTE*>(&stored), &size);
     RegCloseKey(key);
     if (status == ERROR_FILE_NOT_FOUND)
         return JournalRead::none;
-    if (status != ERROR_SUCCESS || type != REG_BINARY || size != sizeof stored || stored.magic != journalMagic ||
-        stored.size != sizeof stored || !isWellFormed(stored.record))
+    // A record of the earlier layout leaves the identity zero, as cleared
+    // above: no writer of it runs.
+    if (status != ERROR_SUCCESS || type != REG_BINARY || (size != sizeof stored && size != earlierLayoutSize) ||
+        stored.magic != journalMagic || stored.size != size || !isWellFormed(stored.record))
         return JournalRead::damaged;
     record = stored.record;
     return JournalRead::read;

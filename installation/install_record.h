@@ -62,6 +62,12 @@ struct InstallRecord {
     uint8_t existed[recordNameLimit / 8];   // bit i: book file i existed and is set aside
     char names[recordNameCapacity];  // the book's file names in the pages folder, each once, packed
     SavedValue values[savedValueCount];
+    // The process that wrote the journal last. While it runs, its run goes on,
+    // and no other process may settle the journal; a later process with the
+    // same id has another start time. Zero in a journal of the earlier layout.
+    uint32_t writerProcessId;
+    uint32_t writerStartLow;         // the writer's start, a FILETIME
+    uint32_t writerStartHigh;
 };
 
 // The name plus the set-aside suffix, in a buffer of pathCapacity characters;
@@ -72,16 +78,20 @@ bool setAsideName(WCHAR* out, const WCHAR* path);
 enum class Settling {
     nothing,   // no journal
     settled,   // rolled back, or completed, as far as it could be
+    running,   // its run goes on in another process: left alone
     refused,   // damaged, or it names anything but this book's install: left alone
 };
 
 // Settles what a killed run left, as its journal tells: rolls an open run
-// back, completes a committed one. A journal is acted on only when it names
-// exactly the book's files, in the folder of the uninstaller the key names
-// (or, before the run registered, the folder of its own run) with the
-// shortcut's own name in its icon folder, and when both folders are held
-// without a link on the way. A folder that is gone holds nothing to settle.
+// back, completes a committed one. A journal is acted on only when its
+// writer no longer runs, when it names exactly the book's files, in the
+// folder of the uninstaller the key names (or, before the run registered,
+// the folder of its own run) with the shortcut's own name in its icon
+// folder, and when both folders are held without a link on the way. A folder
+// that is gone holds nothing to settle.
 Settling settleInterruptedInstall();
+// True when a journal's writer is a process other than this one that still runs.
+bool installIsRunning();
 
 // Rolls back everything the record lists: deletes the shortcut it saved and
 // restores the one set aside, removes the icon folders it created, deletes the
@@ -99,12 +109,13 @@ void undoInstall(InstallRecord& record, HANDLE& pagesFolder);
 void completeInstall(InstallRecord& record);
 
 // ---- journal (install_journal.cpp) ----
-// Writes the record as the journal. False when the key cannot be written.
+// Writes the record as the journal, with this process as its writer. False
+// when the key cannot be written.
 bool writeJournal(const InstallRecord& record);
 enum class JournalRead {
     none,      // no journal
     read,      // a well-formed record, now in record
-    damaged,   // not a well-formed record
+    damaged,   // not a well-formed record of this layout or the earlier one
 };
 JournalRead readJournal(InstallRecord& record);
 // Deletes the journal; true when it is gone.

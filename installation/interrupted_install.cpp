@@ -1,7 +1,8 @@
 // Settling what a killed run left, as its journal tells. The journal is the
 // one thing besides the command line that points the programs at files, so it
-// is acted on only when it is the journal of a run of this book: its names
-// are the book's, its folders are the book's and reached without a link.
+// is acted on only when it is the journal of a run of this book that no
+// longer goes on: its writer has ended, its names are the book's, its folders
+// are the book's and reached without a link.
 #include "install_record.h"
 
 #include <string.h>
@@ -20,6 +21,24 @@ constexpr WCHAR uninstallStringName[] = L"UninstallString";
 // records them: too large for a stack frame.
 InstallRecord interrupted;
 InstallRecord bookNames;
+
+// True when the journal's writer is a process other than this one that still
+// runs. A process that cannot be asked is taken to run: then nothing is touched.
+bool writerRuns(const InstallRecord& record)
+{
+    if (record.writerProcessId == 0 || record.writerProcessId == GetCurrentProcessId())
+        return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, record.writerProcessId);
+    if (!process)
+        return GetLastError() != ERROR_INVALID_PARAMETER;   // no such process
+    FILETIME started, exited, kernel, user;
+    const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
+                      (!GetProcessTimes(process, &started, &exited, &kernel, &user) ||
+                       (started.dwLowDateTime == record.writerStartLow &&
+                        started.dwHighDateTime == record.writerStartHigh));
+    CloseHandle(process);
+    return runs;
+}
 
 // Exactly the names recordBookNames gives a run.
 bool namesTheBook(const InstallRecord& record)
@@ -79,11 +98,20 @@ bool checkRecordedFolder(const WCHAR* folder, bool& gone)
 
 } // namespace
 
+bool installIsRunning()
+{
+    return readJournal(interrupted) == JournalRead::read && writerRuns(interrupted);
+}
+
 Settling settleInterruptedInstall()
 {
     const JournalRead read = readJournal(interrupted);
     if (read == JournalRead::none)
         return Settling::nothing;
+    if (read == JournalRead::read && writerRuns(interrupted)) {
+        logText("interrupted install found", "its run goes on in another process: left alone");
+        return Settling::running;
+    }
     HANDLE pagesFolder = INVALID_HANDLE_VALUE;
     bool pagesGone = false;
     bool iconGone = false;

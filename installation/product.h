@@ -18,8 +18,10 @@ inline constexpr char uninstallerFileName[] = TOLM_UNINSTALLER_FILE;
 inline constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
 inline constexpr char uninstallKeyClass[] = "Kestrun";
 inline constexpr char linkFileName[] = TOLM_PRODUCT_NAME ".lnk";   // the desktop shortcut
-// What both programs say of the record of an interrupted install that does
-// not match the book.
+// What both programs say of an install that another process runs, and of
+// the record of an interrupted one that does not match the book.
+inline constexpr char installRunningText[] =
+    "An install of " TOLM_PRODUCT_NAME " is running. Try again once it has finished.";
 inline constexpr char journalRefusedText[] =
     "An interrupted install was left as it is: its record does not match this book's install.";
 inline constexpr char defaultPagesFolder[] = "Corvalin";

@@ -6,7 +6,8 @@
 // done, with its result as the exit code:
 //   0 everything was removed (or nothing was installed here)
 //   1602 the user answered No, 1603 something stayed (or its folder was
-//   refused: nothing was removed), 87 a bad command line.
+//   refused: nothing was removed), 1618 an install is running (nothing was
+//   removed), 87 a bad command line.
 // Only the uninstaller's own file and folder go after that; should they stay,
 // a run that may show boxes says so, but the exit code is given by then.
 //
@@ -62,16 +63,29 @@ static DWORD concludeRemoval(bool silent)
     return ERROR_INSTALL_FAILURE;
 }
 
-// An install killed halfway is settled first: rolled back, the earlier
-// install it replaced is whole again, and its key is restored. A journal
-// that is not this book's install's is left alone, which the program says.
-static void settleFirst(bool silent)
+static void showText(const char* text, bool silent, UINT icon)
 {
-    if (settleInterruptedInstall() != Settling::refused)
-        return;
-    logText("message", journalRefusedText);
+    logText("message", text);
     if (!silent)
-        MessageBoxA(nullptr, journalRefusedText, productName, MB_ICONWARNING | MB_SETFOREGROUND);
+        MessageBoxA(nullptr, text, productName, icon | MB_SETFOREGROUND);
+}
+
+static DWORD refuseWhileInstalling(bool silent)
+{
+    showText(installRunningText, silent, MB_ICONERROR);
+    logText("result", "an install is running (exit code 1618)");
+    return ERROR_INSTALL_ALREADY_RUNNING;
+}
+
+// An install killed halfway is settled first: rolled back, the earlier
+// install it replaced is whole again, and its key is restored. False when
+// its run goes on after all: then nothing may be removed.
+static bool settleFirst(bool silent)
+{
+    const Settling settling = settleInterruptedInstall();
+    if (settling == Settling::refused)
+        showText(journalRefusedText, silent, MB_ICONWARNING);
+    return settling != Settling::running;
 }
 
 // The temp copy: removes the book, reports to the original, and once the
@@ -80,15 +94,20 @@ static DWORD finishRemoval(const RemovalCommand& command)
 {
     if (command.log)
         useLog(command.log);
-    settleFirst(command.silent);
-    removeBook(command.exePath, report);
-    const DWORD result = concludeRemoval(command.silent);
+    DWORD result;
+    if (settleFirst(command.silent)) {
+        removeBook(command.exePath, report);
+        result = concludeRemoval(command.silent);
+    } else {
+        result = refuseWhileInstalling(command.silent);
+    }
     sendResult(command.resultPipe, result);
     if (waitForOriginal(command.original)) {
         // Anything listed now is the uninstaller's own, shown on its own.
         report.length = 0;
         report.unlisted = 0;
-        removeUninstaller(command.exePath, SelfRemoval::now, report);
+        if (result != ERROR_INSTALL_ALREADY_RUNNING)
+            removeUninstaller(command.exePath, SelfRemoval::now, report);
         if (hasFailures(report) && !command.silent)
             showReport();
     }
@@ -155,6 +174,8 @@ static DWORD askAndRemove()
         return ERROR_INVALID_PARAMETER;
     }
     logAction("command line", GetCommandLineW(), "");
+    if (installIsRunning())
+        return refuseWhileInstalling(silent);
 
     WCHAR exePath[pathCapacity];
     DWORD length = GetModuleFileNameW(nullptr, exePath, pathCapacity);
@@ -182,7 +203,8 @@ static DWORD askAndRemove()
     HANDLE resultPipe = nullptr;
     if (startRemovalCopy(exePath, silent, resultPipe))
         return waitForResult(resultPipe);
-    settleFirst(silent);
+    if (!settleFirst(silent))
+        return refuseWhileInstalling(silent);
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
     return concludeRemoval(silent);
 }

@@ -4,6 +4,9 @@
 #         raises nothing (the wizard, minimised on its welcome page, stays so);
 #   1602  Cancel in that wizard;
 #   1603  a wizard install that fails (a payload without its last page);
+#   1618  a copy of the installer under another name, and the uninstaller,
+#         while an install waits at a message box with its journal written:
+#         both touch nothing, and the waiting install then completes;
 #   1603  a silent install over an earlier one while one of its pages is held
 #         open: everything is rolled back, the earlier install whole again;
 #   1603  the silent uninstall while a page is held open: the page stays and
@@ -54,6 +57,43 @@ drive press finish
 expect_error_box "$copy_failed_text"
 expect_drive "wizard: gone" wait-gone
 wait_fixture_run $exit_failed
+expect_nothing_written "$before"
+
+log "-- an install waiting at a message box, its journal written"
+start_fixture_run "$(installer_command)"
+go_to_page 1
+# The icon folder's name is taken once its page has composed the path: the
+# install reports it after the uninstaller, its registration and the first page.
+printf 'a file where the icon folder should go\n' >"$icon_dir"
+drive press next >/dev/null
+expect_drive "title: Where to install pages" wait-title "Where to install pages"
+drive press next >/dev/null
+expect_drive "title: Options" wait-title "Options"
+drive press finish >/dev/null
+expect_box_shown "Didn't create the new Desktop Folder!"
+has_journal && log "install journal: open" || fail "no journal while the install waits"
+machine_snapshot "$work/waiting"
+cp "$TOLM_INSTALLER" "$work/AnotherName.exe"
+for command in "\"$(z_path "$work/AnotherName.exe")\" /S" "$(registry_value QuietUninstallString)"; do
+    watch_run "$command /LOG=$(z_path "$work/while-waiting.log")"
+    expect_unattended $exit_busy
+    read_run_log "$work/while-waiting.log"
+    expect_log_line message "An install of The Tolm Language is running. Try again once it has finished." ""
+done
+machine_snapshot "$work/still-waiting"
+expect_same_snapshot "$work/waiting" "$work/still-waiting" "while the install waits"
+expect_drive "msgbox caption: Error during install:" msgbox ok
+expect_drive "wizard: gone" wait-gone
+wait_fixture_run $exit_done
+rm "$icon_dir"
+expect_book_installed 1
+expect_registration
+expect_settled
+# The link went into the deepest folder that exists: the desktop.
+[ -f "$user_dir/Desktop/The Tolm Language.lnk" ] || fail "no shortcut on the desktop"
+watch_run "$(registry_value QuietUninstallString)"
+expect_unattended $exit_done
+wait_temp_copy_gone
 expect_nothing_written "$before"
 
 log "-- a silent install over an earlier one, a page of it held open"

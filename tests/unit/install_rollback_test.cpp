@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <functional>
+
 #include "install.h"
 #include "install_record.h"
 #include "page_manifest.h"
@@ -113,14 +115,16 @@ TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
 // A run killed halfway, over an earlier install: its files set aside and its
 // journal written as a run does, then some of its own files written and its
 // uninstaller registered. The next run settles it from the journal alone,
-// and only a journal of the book's own install.
+// and only a journal of the book's own install whose run has ended.
 enum class Killed {
     open,            // rolled back
     committed,       // completed
+    earlierLayout,   // open, its journal in the layout without the writer: rolled back
     journalDamaged,  // not a record: left alone
     foreignNames,    // the record names a file of the user's as the run's own
     otherFolder,     // the key names an uninstaller in another folder than the record's
     foreignLink,     // the record's shortcut is a file of the user's
+    writerRuns,      // the process that wrote the journal still runs
 };
 
 enum class Outcome { restored, completed, leftAlone };
@@ -132,7 +136,30 @@ std::string killedRunUninstaller(const std::string& pagesFolder)
     return "\"" + pagesFolder + "\\Kestrun.exe\"";
 }
 
-void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string& iconFolder, Killed state)
+// The writer's identity ends the journal: its process id and start time.
+constexpr size_t writerBytes = 3 * sizeof(uint32_t);
+
+void rewriteJournal(const std::function<void(std::string&)>& change)
+{
+    std::string journal = readUninstallValues().at("InstallJournal").second;
+    change(journal);
+    writeUninstallValues({{"InstallJournal", {REG_BINARY, journal}}});
+}
+
+// A process that runs, suspended, until the test ends it.
+PROCESS_INFORMATION runningProcess()
+{
+    char command[] = "cmd.exe /c exit 0";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr,
+                   &startup, &process);
+    return process;
+}
+
+void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string& iconFolder, Killed state,
+                               const PROCESS_INFORMATION& writer)
 {
     memset(&killedRun, 0, sizeof killedRun);
     copyPath(killedRun.pagesFolder, pathCapacity, pagesFolder + "\\");
@@ -147,6 +174,13 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
     case Killed::committed:
         killedRun.committed = 1;
         writeJournal(killedRun);
+        break;
+    case Killed::earlierLayout:
+        rewriteJournal([](std::string& journal) {
+            journal.resize(journal.size() - writerBytes);
+            const uint32_t size = uint32_t(journal.size());
+            memcpy(&journal[4], &size, sizeof size);   // after the magic number
+        });
         break;
     case Killed::journalDamaged:
         writeUninstallValues({{"InstallJournal", {REG_BINARY, "not a record"}}});
@@ -166,6 +200,14 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
         copyPath(killedRun.iconFolder, pathCapacity, iconFolder + "\\");
         copyPath(killedRun.linkPath, pathCapacity, pagesFolder + "\\notes.txt");
         writeJournal(killedRun);
+        break;
+    case Killed::writerRuns:
+        rewriteJournal([&writer](std::string& journal) {
+            FILETIME started, exited, kernel, user;
+            ASSERT_TRUE(GetProcessTimes(writer.hProcess, &started, &exited, &kernel, &user));
+            const uint32_t identity[] = {uint32_t(writer.dwProcessId), started.dwLowDateTime, started.dwHighDateTime};
+            memcpy(&journal[journal.size() - writerBytes], identity, writerBytes);
+        });
         break;
     case Killed::open:
         break;
@@ -192,17 +234,21 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
     const KilledCase cases[] = {
         {"open: rolled back", Killed::open, Settling::settled, Outcome::restored},
         {"committed: completed", Killed::committed, Settling::settled, Outcome::completed},
+        {"a journal of the earlier layout: rolled back", Killed::earlierLayout, Settling::settled, Outcome::restored},
         {"damaged journal: left alone", Killed::journalDamaged, Settling::refused, Outcome::leftAlone},
         {"names that are not the book's", Killed::foreignNames, Settling::refused, Outcome::leftAlone},
         {"a folder the key does not name", Killed::otherFolder, Settling::refused, Outcome::leftAlone},
         {"a shortcut that is not the book's", Killed::foreignLink, Settling::refused, Outcome::leftAlone},
+        {"its writer still runs", Killed::writerRuns, Settling::running, Outcome::leftAlone},
     };
     for (const KilledCase& test : cases) {
         SCOPED_TRACE(test.label);
+        const PROCESS_INFORMATION writer = runningProcess();
+        ASSERT_NE(writer.hProcess, nullptr);
         writeEarlierInstall(true);
         const std::map<std::string, std::string> earlierFiles = filesBelow(root);
         const KeyValues earlierValues = readUninstallValues();
-        killRunOverEarlierInstall(pagesFolder(), iconFolder(), test.state);
+        killRunOverEarlierInstall(pagesFolder(), iconFolder(), test.state, writer);
         const std::map<std::string, std::string> killedFiles = filesBelow(root);
         const KeyValues killedValues = readUninstallValues();
 
@@ -226,6 +272,9 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
             EXPECT_EQ(readUninstallValues(), killedValues);
             break;
         }
+        TerminateProcess(writer.hProcess, 0);
+        CloseHandle(writer.hThread);
+        CloseHandle(writer.hProcess);
         removeTree(pagesFolder());
         removeTree(iconFolder());
         deleteUninstallKey();
