@@ -89,7 +89,7 @@ static bool settleFirst(bool silent)
 }
 
 // The temp copy: removes the book, reports to the original, and once the
-// original has ended removes it and its folder.
+// original has ended removes it and its folder, and leaves its own.
 static DWORD finishRemoval(const RemovalCommand& command)
 {
     if (command.log)
@@ -111,6 +111,7 @@ static DWORD finishRemoval(const RemovalCommand& command)
         if (hasFailures(report) && !command.silent)
             showReport();
     }
+    leavePrivateFolder(command.copyFile, command.copyFolder);
     return result;
 }
 

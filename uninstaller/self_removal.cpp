@@ -1,18 +1,18 @@
 // Self-removal. A running program's file cannot be deleted on Windows, so the
-// original copies itself to the temp folder and starts the copy. The copy
-// removes the book and sends the result back through a pipe; the original,
-// which waited for it, exits with that result, so whoever started the
-// uninstaller learns it only once the removal is done. The copy then waits for
-// the original to end and removes its file and folder. The copy is opened here
-// with FILE_FLAG_DELETE_ON_CLOSE and that handle is inherited by the copy's
-// process, so the file system deletes the copy when its last handle closes:
-// when the copy exits. Nothing is left behind and nothing is scheduled for a
-// reboot.
+// original makes a copy of itself in a private folder of the temp folder
+// (private_copy.cpp) and starts it. The copy removes the book and sends the
+// result back through a pipe; the original, which waited for it, exits with
+// that result, so whoever started the uninstaller learns it only once the
+// removal is done. The copy then waits for the original to end and removes
+// its file and folder. The copy's file and folder are open with
+// FILE_FLAG_DELETE_ON_CLOSE and inherited by the copy's process, so the file
+// system deletes both when their last handles close: when the copy exits.
+// Nothing is left behind and nothing is scheduled for a reboot.
 #include "self_removal.h"
 
 #include "install_log.h"
+#include "path_text.h"
 
-static const WCHAR copyPrefix[] = L"kst";        // GetTempFileNameW uses up to 3 characters
 constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
 constexpr DWORD compareChunk = 1024;             // bytes compared at a time, two buffers on the stack
 
@@ -39,6 +39,12 @@ static HANDLE handleFrom(unsigned long value)
     return reinterpret_cast<HANDLE>(ULONG_PTR(value));
 }
 
+// Handle values fit in 32 bits, also in a 64-bit process.
+static unsigned long handleNumber(HANDLE handle)
+{
+    return static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(handle));
+}
+
 bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
 {
     const WCHAR* cursor = commandLine;
@@ -62,11 +68,13 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
     cursor += flagLength;
     if (*cursor++ != L' ')
         return false;
-    // The original and the pipe are never 0; the log is 0 when there is none.
-    unsigned long original = 0, pipe = 0, log = 0, silent = 0;
+    // The original, the pipe and the copy's file and folder are never 0; the
+    // log is 0 when there is none.
+    unsigned long original = 0, pipe = 0, log = 0, copyFile = 0, copyFolder = 0, silent = 0;
     if (!(cursor = readNumber(cursor, original)) || !(cursor = readNumber(cursor, pipe)) ||
-        !(cursor = readNumber(cursor, log)) || !(cursor = readNumber(cursor, silent)) || original == 0 || pipe == 0 ||
-        silent > 1)
+        !(cursor = readNumber(cursor, log)) || !(cursor = readNumber(cursor, copyFile)) ||
+        !(cursor = readNumber(cursor, copyFolder)) || !(cursor = readNumber(cursor, silent)) || original == 0 ||
+        pipe == 0 || copyFile == 0 || copyFolder == 0 || silent > 1)
         return false;
     // The rest is the original's full path: a drive path or a UNC path.
     int length = lstrlenW(cursor);
@@ -77,6 +85,8 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
     command.original = handleFrom(original);
     command.resultPipe = handleFrom(pipe);
     command.log = handleFrom(log);
+    command.copyFile = handleFrom(copyFile);
+    command.copyFolder = handleFrom(copyFolder);
     command.silent = silent != 0;
     lstrcpyW(command.exePath, cursor);
     return true;
@@ -84,10 +94,10 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
 
 bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, const RemovalCommand& command)
 {
-    WCHAR numbers[64];
-    wsprintfW(numbers, L"%lu %lu %lu %lu ", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(command.original)),
-              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(command.resultPipe)),
-              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(command.log)), command.silent ? 1ul : 0ul);
+    WCHAR numbers[80];
+    wsprintfW(numbers, L"%lu %lu %lu %lu %lu %lu ", handleNumber(command.original), handleNumber(command.resultPipe),
+              handleNumber(command.log), handleNumber(command.copyFile), handleNumber(command.copyFolder),
+              command.silent ? 1ul : 0ul);
     const WCHAR* parts[] = {L"\"", copyPath, L"\" ", removalFlag, L" ", numbers, command.exePath};
     int used = 0;
     for (const WCHAR* part : parts) {
@@ -141,32 +151,25 @@ static HANDLE inheritable(HANDLE handle)
 }
 
 // Starts the copy with inheritable handles of this process, of the pipe's
-// write end, of the log and of the copy's own file. Every handle taken here
-// is closed here; the copy holds its own.
-static bool launchCopy(const WCHAR* copyPath, const WCHAR* tempFolder, RemovalCommand& command)
+// write end, of the log and of the copy's own file and folder. Every handle
+// taken here is closed here; the copy holds its own.
+static bool launchCopy(const PrivateCopy& copy, RemovalCommand& command)
 {
-    // Filled in field by field: an initialiser list would be copied from
-    // initialised writable data, which the program does not have.
-    SECURITY_ATTRIBUTES inheritableFile;
-    inheritableFile.nLength = sizeof inheritableFile;
-    inheritableFile.lpSecurityDescriptor = nullptr;
-    inheritableFile.bInheritHandle = TRUE;
-    HANDLE copyFile = CreateFileW(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inheritableFile,
-                                  OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (copyFile == INVALID_HANDLE_VALUE)
-        return false;
+    WCHAR tempFolder[pathCapacity];
+    lstrcpyW(tempFolder, copy.path);
     bool started = false;
     command.log = inheritable(logHandle());
-    if (copyIsIntact(copyFile, command.exePath) &&
+    command.copyFile = copy.file;
+    command.copyFolder = copy.folder;
+    // The copy runs in the temp folder, so that no process holds the book
+    // folder or the copy's own.
+    if (cutLastName(tempFolder) > 0 && cutLastName(tempFolder) > 0 && appendPathName(tempFolder, pathCapacity, L"") > 0 &&
         DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &command.original,
                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
         WCHAR commandLine[removalCommandCapacity];
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
         PROCESS_INFORMATION process;
-        // The copy runs in the temp folder so that no process holds the book folder.
-        if (composeRemovalCommand(commandLine, copyPath, command)
-            && CreateProcessW(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder, &startup, &process)) {
+        if (composeRemovalCommand(commandLine, copy.path, command) &&
+            startPrivateCopy(copy, commandLine, tempFolder, process)) {
             // Lets the copy's error box come to the front.
             AllowSetForegroundWindow(process.dwProcessId);
             CloseHandle(process.hThread);
@@ -177,37 +180,32 @@ static bool launchCopy(const WCHAR* copyPath, const WCHAR* tempFolder, RemovalCo
     }
     if (command.log)
         CloseHandle(command.log);
-    // When the copy did not start, this was the last handle and the copy is gone.
-    CloseHandle(copyFile);
     return started;
 }
 
 bool startRemovalCopy(const WCHAR* exePath, bool silent, HANDLE& resultPipe)
 {
-    WCHAR tempFolder[pathCapacity];
-    DWORD length = GetTempPathW(pathCapacity, tempFolder);
-    if (length == 0 || length >= DWORD(pathCapacity))
-        return false;
-    WCHAR copyPath[MAX_PATH];
-    if (GetTempFileNameW(tempFolder, copyPrefix, 0, copyPath) == 0)
+    resultPipe = nullptr;
+    PrivateCopy copy;
+    if (!makePrivateCopy(exePath, copy))
         return false;
     // Only the write end is inherited: once the copy ends, the read end sees the pipe broken.
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&resultPipe, &writeEnd, nullptr, 0)) {
-        DeleteFileW(copyPath);
-        return false;
-    }
     RemovalCommand command;
-    command.resultPipe = inheritable(writeEnd);
+    command.resultPipe = nullptr;
+    if (CreatePipe(&resultPipe, &writeEnd, nullptr, 0)) {
+        command.resultPipe = inheritable(writeEnd);
+        CloseHandle(writeEnd);
+    }
     command.silent = silent;
     lstrcpyW(command.exePath, exePath);
-    CloseHandle(writeEnd);
-    // GetTempFileNameW has created the file: from here a failure must delete it.
-    bool started = command.resultPipe && CopyFileW(exePath, copyPath, FALSE) && launchCopy(copyPath, tempFolder, command);
+    const bool started = command.resultPipe && launchCopy(copy, command);
     if (command.resultPipe)
         CloseHandle(command.resultPipe);
-    if (!started) {
-        DeleteFileW(copyPath);
+    // The copy holds its file and folder now; when it did not start, these
+    // were the last handles, and both are gone.
+    discardPrivateCopy(copy);
+    if (!started && resultPipe) {
         CloseHandle(resultPipe);
         resultPipe = nullptr;
     }

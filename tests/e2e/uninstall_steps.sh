@@ -173,10 +173,11 @@ start_uninstaller_from_key() {
     installer_pids+=("$uninstaller_pid")
 }
 
-# Lines of the temp copies still present: each lives exactly as long as its
-# process. A scenario that moves the user's temp folder names it in temp_dir.
+# Lines of the temp copies still present, each in a folder of its own
+# (kstNNNN) and moved out to kstNNNN.tmp at its end: each lives exactly as long
+# as its process. A scenario that moves the user's temp folder names it in temp_dir.
 temp_copies() {
-    find "$user_dir/Temp" "$user_dir/AppData/Local/Temp" ${temp_dir:+"$temp_dir"} -maxdepth 1 -name 'kst*.tmp' \
+    find "$user_dir/Temp" "$user_dir/AppData/Local/Temp" ${temp_dir:+"$temp_dir"} -maxdepth 1 -name 'kst*' \
         2>/dev/null
 }
 

@@ -3,6 +3,8 @@
 // cases with foreign names use letters that no ANSI code page holds together
 // (Cyrillic, Greek, Polish and CJK), which an ANSI call would turn into '?'.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -212,35 +214,39 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
     struct Case {
         std::wstring commandLine;
         bool accepted;
-        unsigned original, pipe, log;
+        unsigned original, pipe, log, copyFile, copyFolder;
         bool silent;
         const WCHAR* exePath;
     } cases[] = {
-        {L"\"C:\\Temp\\kst1.tmp\" /remove 132 140 0 0 C:\\Program Files\\Corvalin\\Kestrun.exe", true, 132, 140, 0,
-         false, L"C:\\Program Files\\Corvalin\\Kestrun.exe"},
-        {L"C:\\Temp\\kst1.tmp /remove 4294967295 4 8 1 \\\\server\\share\\Kestrun.exe", true, 4294967295u, 4, 8, true,
-         L"\\\\server\\share\\Kestrun.exe"},
-        {L"  \"C:\\a b\\k.exe\"   /remove 8 12 16 0 D:\\x", true, 8, 12, 16, false, L"D:\\x"},
-        {L"\"C:\\users\\Ζωή\\Temp\\kst1.tmp\" /remove 8 12 0 1 C:\\Program Files\\Łódź 東京\\Kestrun.exe", true, 8,
-         12, 0, true, L"C:\\Program Files\\Łódź 東京\\Kestrun.exe"},
-        {L"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /removex 8 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /REMOVE 8 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 0 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 0 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 2 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove -8 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8x 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 4294967296 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 12345678901 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 0 Kestrun.exe", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 0 Łódź\\Kestrun.exe", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 0 ", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 C:\\x", false, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 0 " + longPath, false, 0, 0, 0, false, L""},
+        {L"\"C:\\Temp\\kst1\\Kestrun.exe\" /remove 132 140 0 20 24 0 C:\\Program Files\\Corvalin\\Kestrun.exe", true,
+         132, 140, 0, 20, 24, false, L"C:\\Program Files\\Corvalin\\Kestrun.exe"},
+        {L"C:\\Temp\\kst1\\Kestrun.exe /remove 4294967295 4 8 12 4294967295 1 \\\\server\\share\\Kestrun.exe", true,
+         4294967295u, 4, 8, 12, 4294967295u, true, L"\\\\server\\share\\Kestrun.exe"},
+        {L"  \"C:\\a b\\k.exe\"   /remove 8 12 16 20 24 0 D:\\x", true, 8, 12, 16, 20, 24, false, L"D:\\x"},
+        {L"\"C:\\users\\Ζωή\\Temp\\kst1\\Kestrun.exe\" /remove 8 12 0 20 24 1 C:\\Program Files\\Łódź 東京\\Kestrun.exe",
+         true, 8, 12, 0, 20, 24, true, L"C:\\Program Files\\Łódź 東京\\Kestrun.exe"},
+        {L"\"C:\\Program Files\\Corvalin\\Kestrun.exe\"", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /removex 8 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /REMOVE 8 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 0 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 0 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 0 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 0 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 2 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove -8 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8x 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 4294967296 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 12345678901 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 0 Kestrun.exe", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 0 Łódź\\Kestrun.exe", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 0 ", false, 0, 0, 0, 0, 0, false, L""},
+        // The layout without the copy's file and folder, as an earlier release composed it.
+        {L"Kestrun.exe /remove 8 12 0 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 0 " + longPath, false, 0, 0, 0, 0, 0, false, L""},
         // Digits from other scripts are not a handle number.
-        {L"Kestrun.exe /remove ٨ 12 0 0 C:\\x", false, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove ٨ 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
     };
     for (const Case& c : cases) {
         RemovalCommand command = {};
@@ -249,6 +255,8 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
             EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.original), c.original) << c.commandLine;
             EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.resultPipe), c.pipe) << c.commandLine;
             EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.log), c.log) << c.commandLine;
+            EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.copyFile), c.copyFile) << c.commandLine;
+            EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.copyFolder), c.copyFolder) << c.commandLine;
             EXPECT_EQ(command.silent, c.silent) << c.commandLine;
             EXPECT_STREQ(command.exePath, c.exePath);
         }
@@ -260,18 +268,20 @@ TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
     const std::wstring longestPath = L"C:\\" + std::wstring(pathCapacity - 4, L'ж');   // 259 characters
     struct Case {
         std::wstring copyPath;
-        ULONG_PTR original, pipe, log;
+        ULONG_PTR original, pipe, log, copyFile, copyFolder;
         bool silent;
         std::wstring exePath;
         bool fits;
     } cases[] = {
-        {L"C:\\users\\root\\Temp\\kst1A.tmp", 132, 140, 0, false, L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
-        {L"C:\\users\\Рабочий\\Temp\\kst1A.tmp", 4294967295u, 4294967295u, 4294967295u, true,
-         L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe", true},
-        {L"C:\\Temp\\kst2.tmp", 8, 12, 16, true, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
-        {L"C:\\Temp\\" + std::wstring(MAX_PATH - 9, L'東'), 8, 4294967295u, 4294967295u, true, longestPath, true},
-        // A copy path longer than GetTempFileNameW ever makes: refused, not overrun.
-        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, 12, 0, false, L"C:\\x", false},
+        {L"C:\\users\\root\\Temp\\kst0123456789abcdef\\Kestrun.exe", 132, 140, 0, 20, 24, false,
+         L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\users\\Рабочий\\Temp\\kst0123456789abcdef\\Kestrun.exe", 4294967295u, 4294967295u, 4294967295u,
+         4294967295u, 4294967295u, true, L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\Temp\\kst2\\Kestrun.exe", 8, 12, 16, 20, 24, true, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
+        {L"C:\\Temp\\" + std::wstring(pathCapacity - 9, L'東'), 8, 4294967295u, 4294967295u, 4294967295u,
+         4294967295u, true, longestPath, true},
+        // A copy path longer than a path buffer ever holds: refused, not overrun.
+        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, 12, 0, 20, 24, false, L"C:\\x", false},
     };
     for (const Case& c : cases) {
         WCHAR commandLine[removalCommandCapacity + 16];
@@ -280,6 +290,8 @@ TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
         sent.original = reinterpret_cast<HANDLE>(c.original);
         sent.resultPipe = reinterpret_cast<HANDLE>(c.pipe);
         sent.log = reinterpret_cast<HANDLE>(c.log);
+        sent.copyFile = reinterpret_cast<HANDLE>(c.copyFile);
+        sent.copyFolder = reinterpret_cast<HANDLE>(c.copyFolder);
         sent.silent = c.silent;
         lstrcpyW(sent.exePath, c.exePath.c_str());
         ASSERT_EQ(composeRemovalCommand(commandLine, c.copyPath.c_str(), sent), c.fits) << c.exePath;
@@ -291,6 +303,8 @@ TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
         EXPECT_EQ(command.original, sent.original) << commandLine;
         EXPECT_EQ(command.resultPipe, sent.resultPipe) << commandLine;
         EXPECT_EQ(command.log, sent.log) << commandLine;
+        EXPECT_EQ(command.copyFile, sent.copyFile) << commandLine;
+        EXPECT_EQ(command.copyFolder, sent.copyFolder) << commandLine;
         EXPECT_EQ(command.silent, sent.silent) << commandLine;
         EXPECT_EQ(std::wstring(command.exePath), c.exePath);
     }
@@ -361,6 +375,88 @@ TEST(RemovalCommand, aCopyThatDiffersFromTheOriginalIsNotStarted)
 }
 
 // ---- the report ----
+
+// ---- the private copy ----
+
+// The SIDs an entry of a DACL grants anything to, as text.
+std::vector<std::wstring> granteesOf(const std::wstring& path)
+{
+    std::vector<std::wstring> grantees;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return {L"(unreadable)"};
+    for (DWORD i = 0; dacl && i < dacl->AceCount; i++) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        wchar_t* sid = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            ConvertSidToStringSidW(&ace->SidStart, &sid)) {
+            grantees.push_back(sid);
+            LocalFree(sid);
+        }
+    }
+    LocalFree(descriptor);
+    return dacl ? grantees : std::vector<std::wstring>{L"(no DACL: everyone)"};
+}
+
+// Made and checked, the copy can be neither renamed, replaced nor written,
+// nor its folder renamed; the folder grants nothing to Everyone or Users;
+// the process started from it
+// runs that very file, and one whose file is not the copy's does not run;
+// discarded, both go.
+TEST(PrivateCopy, cannotBeChangedAndRunsItsVeryFile)
+{
+    WCHAR self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    PrivateCopy copy;
+    ASSERT_TRUE(makePrivateCopy(self, copy));
+    const std::wstring path = copy.path;
+    const std::wstring folder = path.substr(0, path.rfind(L'\\'));
+    const std::wstring temp = folder.substr(0, folder.rfind(L'\\'));
+    const std::wstring replacement = temp + L"\\replacement.exe";
+    writeFile(replacement, "MZ not the uninstaller");
+    struct Attempt {
+        const char* what;
+        bool done;
+    } attempts[] = {
+        {"rename the copy", MoveFileW(path.c_str(), (folder + L"\\renamed.exe").c_str()) != FALSE},
+        {"replace the copy", MoveFileExW(replacement.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE},
+        {"write the copy", CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE},
+        {"rename its folder", MoveFileW(folder.c_str(), (folder + L"x").c_str()) != FALSE},
+    };
+    for (const Attempt& attempt : attempts)
+        EXPECT_FALSE(attempt.done) << attempt.what;
+    DeleteFileW(replacement.c_str());
+    for (const std::wstring& grantee : granteesOf(folder))
+        EXPECT_TRUE(grantee != L"S-1-1-0" && grantee != L"S-1-5-32-545") << "the folder lets in " << grantee;
+
+    // The copy of this test program lists its tests and ends.
+    std::wstring commandLine = L"\"" + path + L"\" --gtest_list_tests";
+    PROCESS_INFORMATION process;
+    ASSERT_TRUE(startPrivateCopy(copy, &commandLine[0], temp.c_str(), process));
+    WCHAR image[MAX_PATH];
+    DWORD length = MAX_PATH;
+    EXPECT_TRUE(QueryFullProcessImageNameW(process.hProcess, 0, image, &length));
+    EXPECT_EQ(lstrcmpiW(image, path.c_str()), 0) << image;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    PrivateCopy another = copy;
+    another.file = CreateFileW(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(another.file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(startPrivateCopy(another, &commandLine[0], temp.c_str(), process));
+    CloseHandle(another.file);
+
+    discardPrivateCopy(copy);
+    EXPECT_FALSE(exists(path));
+    EXPECT_FALSE(exists(folder));
+}
 
 TEST(RemovalReport, namesThatDoNotFitAreCountedAndTheTextStaysBounded)
 {
