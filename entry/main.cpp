@@ -43,6 +43,7 @@ namespace {
 constexpr char cannotCreateText[] = "Can't create window!";
 constexpr char usageCaption[] = "Install " TOLM_PRODUCT_NAME;
 constexpr char unwritableProblem[] = "cannot be written";
+constexpr char refusedLogProblem[] = "is a link, has other names or lies in a linked folder, and is not written";
 
 // The options, too large for the entry's frame.
 InstallOptions options;
@@ -116,10 +117,11 @@ int run()
     installSettings.silent = options.silent;
     installSettings.appInstance = GetModuleHandleA(nullptr);
     // The log comes first: every message from here on goes to it.
-    if (options.logGiven && !openLog(options.log)) {
+    const LogOpening logOpening = options.logGiven ? openLog(options.log) : LogOpening::opened;
+    if (logOpening != LogOpening::opened) {
         wchar_t argument[optionQuoteCapacity];
         wsprintfW(argument, L"/LOG=%.70s", options.log);
-        reportBadArgument(argument, unwritableProblem);
+        reportBadArgument(argument, logOpening == LogOpening::refused ? refusedLogProblem : unwritableProblem);
         return ERROR_INVALID_PARAMETER;
     }
     logAction("command line", GetCommandLineW(), "");

@@ -2,6 +2,9 @@
 // they happen, so the log of a killed process ends at its last action.
 #include "install_log.h"
 
+#include "path_text.h"
+#include "safe_folder.h"
+
 namespace {
 
 constexpr int lineCapacity = 1024;     // bytes of one UTF-8 line: a path of 260 characters fits thrice over
@@ -66,15 +69,41 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
 
 } // namespace
 
-bool openLog(const WCHAR* path)
+LogOpening openLog(const WCHAR* path)
 {
     closeLog();
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    WCHAR full[pathCapacity];
+    WCHAR* name = nullptr;
+    const DWORD length = GetFullPathNameW(path, pathCapacity, full, &name);
+    if (length == 0 || length >= DWORD(pathCapacity) || !name || !*name)
+        return LogOpening::unwritable;
+    // The folder, held while the file is opened in it, so that it is the one
+    // its path names when the file is.
+    WCHAR folder[pathCapacity];
+    lstrcpynW(folder, full, int(name - full) + 1);
+    HANDLE held;
+    const FolderVerdict verdict = holdFolder(folder, held);
+    if (verdict != FolderVerdict::usable)
+        return verdict == FolderVerdict::linked ? LogOpening::refused : LogOpening::unwritable;
+    HANDLE file = CreateFileW(full, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    releaseFolder(held);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return LogOpening::unwritable;
+    // Wine shows a link to a file as a plain file of one name; the path the
+    // system reached it by tells.
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool plain = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+                       !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                       isReachedAs(file, full);
+    // An existing log is emptied only once it is known to be one.
+    if (!plain || (existed && !SetEndOfFile(file))) {
+        CloseHandle(file);
+        return plain ? LogOpening::unwritable : LogOpening::refused;
+    }
     logFile = file;
-    return true;
+    return LogOpening::opened;
 }
 
 void useLog(HANDLE file)

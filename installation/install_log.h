@@ -5,8 +5,17 @@
 
 #include <windows.h>
 
-// Creates (or empties) the log file; false when it cannot be written.
-bool openLog(const WCHAR* path);
+enum class LogOpening {
+    opened,
+    unwritable,  // the file or its folder cannot be opened or written
+    refused,     // a link, a file of several names, or not a plain file; or its folder is reached through a link
+};
+
+// Creates (or empties) the log file. A run with administrator rights must not
+// write through whatever a path that others may reach resolves to, so the
+// log is written only as a plain file of one name, in a folder that is the
+// one its path names; anything else is refused and keeps its bytes.
+LogOpening openLog(const WCHAR* path);
 // Logs to a file handle this process did not open (an inherited one).
 void useLog(HANDLE file);
 // The open log's handle, or null.

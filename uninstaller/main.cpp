@@ -7,7 +7,7 @@
 //   0 everything was removed (or nothing was installed here)
 //   1602 the user answered No, 1603 something stayed (or its folder was
 //   refused: nothing was removed), 1618 an install is running (nothing was
-//   removed), 87 a bad command line.
+//   removed), 87 a bad command line or a log that is refused.
 // Only the uninstaller's own file and folder go after that; should they stay,
 // a run that may show boxes says so, but the exit code is given by then.
 //
@@ -29,8 +29,11 @@ static const char questionText[] =
 static const char nothingText[] =
     "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
 static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
-static const WCHAR usageProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis command line is not understood:\n";
-static const WCHAR logProblem[] = L"Kestrun.exe [/S] [/LOG=file]\n\nThis log file cannot be written:\n";
+// The ASCII parts of the messages that name a path, which wsprintfW widens.
+static const char usageLine[] = "Kestrun.exe [/S] [/LOG=file]\n\n";
+static const char commandProblem[] = "This command line is not understood:\n";
+static const char logProblem[] = "This log file cannot be written:\n";
+static const char logRefusedProblem[] = "This log file is a link, has other names or lies in a linked folder:\n";
 static const char folderRefused[] =
     "\n\nThis folder or one above it is a link (a junction, symbolic link or mount point), so the book's files "
     "could lie elsewhere. Nothing was removed.";
@@ -165,11 +168,14 @@ static DWORD askAndRemove()
     static WCHAR bad[pathCapacity];
     bool silent = false;
     const bool understood = readOptions(silent, log, bad);
-    if (!understood || (log[0] && !openLog(log))) {
+    const LogOpening logOpening = understood && log[0] ? openLog(log) : LogOpening::opened;
+    if (!understood || logOpening != LogOpening::opened) {
         if (!silent) {
-            static WCHAR message[pathCapacity + 100];
-            lstrcpyW(message, understood ? logProblem : usageProblem);
-            lstrcatW(message, understood ? log : bad);
+            static WCHAR message[pathCapacity + 200];
+            const char* problem = !understood                            ? commandProblem
+                                  : logOpening == LogOpening::refused ? logRefusedProblem
+                                                                      : logProblem;
+            wsprintfW(message, L"%S%S%s", usageLine, problem, understood ? log : bad);
             MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR);
         }
         return ERROR_INVALID_PARAMETER;

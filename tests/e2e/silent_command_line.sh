@@ -3,7 +3,10 @@
 #
 # Each bad argument exits with 87 exactly, shows no window under /S, logs a
 # message naming the argument and what is wrong with it, and creates nothing.
-# Without /S the same message comes in an error box. The usage that
+# Without /S the same message comes in an error box. A log that a user could
+# have planted, a hard link to a file of theirs or a name in a folder linked
+# elsewhere, is such a bad argument for both programs, and the file it leads
+# to keeps its bytes. The usage that
 # "/? /S /LOG=" logs names every switch and every return code that the
 # release's installer manifest promises.
 source "$(dirname "$0")/lib.sh"
@@ -42,6 +45,17 @@ drive_c_listing() {
     (cd "$WINEPREFIX/drive_c" && find . -printf '%P %y %s\n' | sort)
 }
 
+# A user's file, and two ways to it that a log path could take.
+victim=$(unix_path 'C:\Victim')
+mkdir -p "$victim" "$(unix_path 'C:\Logs')"
+printf "the user's own notes\n" >"$victim/keep.txt"
+ln "$victim/keep.txt" "$(unix_path 'C:\Logs\t.log')"
+ln -s "$victim" "$(unix_path 'C:\LinkedLogs')"
+planted_logs=(
+    "a hard link to C:\\Victim\\keep.txt|C:\\Logs\\t.log"
+    "a new file in a folder linked to C:\\Victim|C:\\LinkedLogs\\t.log"
+)
+
 prefix_snapshot "$work/before"
 run=0
 for row in "${bad_arguments[@]}"; do
@@ -60,6 +74,18 @@ done
 log "-- the uninstaller: an unknown switch"
 watch_run "\"$(z_path "$TOLM_KESTRUN")\" /S /X"
 expect_unattended $exit_bad_command_line
+
+for row in "${planted_logs[@]}"; do
+    IFS='|' read -r what planted <<<"$row"
+    for program in "$(installer_command)" "\"$(z_path "$TOLM_KESTRUN")\""; do
+        log "-- a log that is $what: $planted"
+        listing=$(drive_c_listing)
+        watch_run "$program /S /LOG=$planted"
+        expect_unattended $exit_bad_command_line
+        [ "$(cat "$victim/keep.txt")" = "the user's own notes" ] || fail "keep.txt was written"
+        [ "$(drive_c_listing)" = "$listing" ] || fail "$what: the disk changed"
+    done
+done
 
 log "-- without /S, the message comes in a box"
 timeout "$installer_timeout" "$WINELOADER" "$TOLM_FIXTURE" run "$(installer_command /VARIANT=2)" \
