@@ -6,11 +6,13 @@
 // imports would be searched for in the program's folder first, before any of
 // our code runs. So the two import slots that the headers' dllimport
 // declarations call through are defined here, and bindCommonControls loads
-// comctl32 through the search restrictDllSearch has narrowed to System32 and
+// comctl32 by its full path in the system folder (a system that cannot
+// narrow the search would still look in the program's folder first) and
 // points both slots at the real functions.
 #include "common_controls.h"
 
 #include "abi_names.h"
+#include "process_guard.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -29,7 +31,7 @@ PropertySheetAProc propertySheetSlot asm(TOLM_IMPORT_SLOT(PropertySheetA, 4));
 
 bool bindCommonControls()
 {
-    const HMODULE module = LoadLibraryA("comctl32.dll");
+    const HMODULE module = loadSystemLibrary(L"comctl32.dll");
     if (!module)
         return false;
     const FARPROC init = GetProcAddress(module, "InitCommonControls");

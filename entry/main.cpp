@@ -14,13 +14,13 @@
 #include "abi_names.h"
 #include "command_line.h"
 #include "common_controls.h"
-#include "dll_search.h"
 #include "install.h"
 #include "install_log.h"
 #include "install_options.h"
 #include "install_record.h"
 #include "messages.h"
 #include "pages.h"
+#include "process_guard.h"
 #include "product.h"
 #include "settings.h"
 
@@ -150,7 +150,7 @@ int run()
 
 extern "C" void WINAPI tolmEntry()
 {
-    restrictDllSearch();
+    guardProcess();
     initInstallSettings();
     const int code = run();
     char result[64];

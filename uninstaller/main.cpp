@@ -17,10 +17,10 @@
 #include "self_removal.h"
 
 #include "arguments.h"
-#include "dll_search.h"
 #include "install_log.h"
 #include "install_record.h"
 #include "path_text.h"
+#include "process_guard.h"
 #include "product.h"
 #include "safe_folder.h"
 
@@ -218,7 +218,7 @@ static DWORD askAndRemove()
 
 extern "C" void WINAPI kestrunEntry()
 {
-    restrictDllSearch();
+    guardProcess();
     static RemovalCommand command;
     DWORD result;
     if (parseRemovalCommand(GetCommandLineW(), command))

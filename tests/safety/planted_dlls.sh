@@ -52,6 +52,23 @@ found=$(markers)
 if [ -n "$found" ]; then fail "narrowed search still loads: $found"; else log "narrowed search: no plant loaded"; fi
 rm -f "$downloads"/*.loaded
 
+# Where the system lacks SetDefaultDllDirectories, the search keeps the
+# program's folder: the programs load their own DLLs by full path instead.
+# (The DLL's own imports are then searched for in the system folder first on
+# Windows; Wine resolves a built-in DLL's imports its own way and may still
+# take a plant for them, which the probe only reports.)
+timeout "$drive_timeout" "$WINELOADER" "$downloads/$(basename "$TOLM_DLL_PROBE")" --without-default-directories \
+    comctl32.dll >"$work/probe-fallback.out" 2>&1
+loaded=$(tr -d '\r' <"$work/probe-fallback.out")
+if [ -e "$downloads/comctl32.dll.loaded" ]; then
+    fail "without SetDefaultDllDirectories the planted comctl32.dll is loaded"
+elif ! grep -qix 'comctl32.dll: C:\\windows\\system32' <<<"$loaded"; then
+    fail "without SetDefaultDllDirectories comctl32 came from elsewhere: $loaded"
+else
+    log "without SetDefaultDllDirectories: $loaded, not the plant (Wine's own imports took: $(markers))"
+fi
+rm -f "$downloads"/*.loaded
+
 # The whole install, the variant with every extra file, from that folder.
 export WINEDLLOVERRIDES=$(native_first install)
 start_installer "$downloads/$(basename "$TOLM_INSTALLER")"
