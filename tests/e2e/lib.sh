@@ -22,9 +22,11 @@ failures=0
 installer_pids=()
 xvfb_pid=
 
-readonly drive_timeout=60        # seconds for one driver command, start included
-readonly driver_wait=20          # seconds the driver waits for a window
-readonly installer_timeout=90    # seconds an installer copy may run
+# Generous: on a loaded machine a window or a box has been seen to take over 20
+# seconds; a wait that ends sooner only ever costs a failing run its time.
+readonly drive_timeout=90        # seconds for one driver command, start included
+readonly driver_wait=45          # seconds the driver waits for a window
+readonly installer_timeout=180   # seconds an installer copy may run
 readonly desktop_size=640x400
 
 # Every program a scenario runs comes from the installer's build tree, so the
