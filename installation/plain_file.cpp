@@ -41,6 +41,30 @@ HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
     return file;
 }
 
+// The plain file at path, opened to be deleted or renamed; otherwise
+// INVALID_HANDLE_VALUE, with outcome saying whether something is there that
+// could not be opened (failed) or nothing plain is there at all (untouched).
+HANDLE openPlainToChange(const WCHAR* path, FileOutcome& outcome)
+{
+    FileKind kind;
+    HANDLE file = openWithoutFollowing(path, DELETE, kind);
+    outcome = kind == FileKind::other && file == INVALID_HANDLE_VALUE ? FileOutcome::failed : FileOutcome::untouched;
+    if (file != INVALID_HANDLE_VALUE && kind != FileKind::plain) {
+        CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+// Closes file after a change, keeping the error that the change left.
+FileOutcome closeAfter(HANDLE file, bool changed)
+{
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return changed ? FileOutcome::done : FileOutcome::failed;
+}
+
 } // namespace
 
 FileKind fileKindAt(const WCHAR* path)
@@ -54,21 +78,13 @@ FileKind fileKindAt(const WCHAR* path)
 
 FileOutcome deletePlainFile(const WCHAR* path)
 {
-    FileKind kind;
-    HANDLE file = openWithoutFollowing(path, DELETE, kind);
+    FileOutcome outcome;
+    HANDLE file = openPlainToChange(path, outcome);
     if (file == INVALID_HANDLE_VALUE)
-        return kind == FileKind::absent ? FileOutcome::untouched : FileOutcome::failed;
-    if (kind != FileKind::plain) {
-        CloseHandle(file);
-        return FileOutcome::untouched;
-    }
+        return outcome;
     FILE_DISPOSITION_INFO disposition;
     disposition.DeleteFile = TRUE;
-    const bool deleted = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
-    return deleted ? FileOutcome::done : FileOutcome::failed;
+    return closeAfter(file, SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition));
 }
 
 bool renameOpenFile(HANDLE file, const WCHAR* to, bool replace)
@@ -86,19 +102,11 @@ bool renameOpenFile(HANDLE file, const WCHAR* to, bool replace)
 
 FileOutcome movePlainFile(const WCHAR* from, const WCHAR* to, bool replace)
 {
-    FileKind kind;
-    HANDLE file = openWithoutFollowing(from, DELETE, kind);
+    FileOutcome outcome;
+    HANDLE file = openPlainToChange(from, outcome);
     if (file == INVALID_HANDLE_VALUE)
-        return kind == FileKind::absent ? FileOutcome::untouched : FileOutcome::failed;
-    if (kind != FileKind::plain) {
-        CloseHandle(file);
-        return FileOutcome::untouched;
-    }
-    const bool moved = renameOpenFile(file, to, replace);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
-    return moved ? FileOutcome::done : FileOutcome::failed;
+        return outcome;
+    return closeAfter(file, renameOpenFile(file, to, replace));
 }
 
 HANDLE createBookFile(const WCHAR* path)
