@@ -76,6 +76,19 @@ hold_file() {
     log "held: $windows"
 }
 
+# finish_at_icon_box: from the icon page, once the icon folder's name is taken
+# by a file, on to Finish; the run then waits at the box that reports the
+# icon folder, after the uninstaller, its registration and the first page.
+# (Needs uninstall_steps.sh for wait_for_box.)
+finish_at_icon_box() {
+    drive press next >/dev/null
+    expect_drive "title: Where to install pages" wait-title "Where to install pages"
+    drive press next >/dev/null
+    expect_drive "title: Options" wait-title "Options"
+    drive press finish >/dev/null
+    expect_box_shown "Didn't create the new Desktop Folder!"
+}
+
 # The name of the Nth page of the main list, as installed.
 main_page() {
     printf '%s.htm' "$(manifest_list main | sed -n "${1}p")"

@@ -34,12 +34,7 @@ expect_drive "selection: Desktop > Tolm" browse-wait
 expect_drive "field: $block_name" browse-field "$block_name"
 expect_drive "browse: closed" browse-press ok
 printf 'a file named like the new icon folder\n' >"$block"
-drive press next >/dev/null
-expect_drive "title: Where to install pages" wait-title "Where to install pages"
-drive press next >/dev/null
-expect_drive "title: Options" wait-title "Options"
-drive press finish >/dev/null
-expect_box_shown "Didn't create the new Desktop Folder!"
+finish_at_icon_box
 # Half-way indeed: every earlier file is set aside and the journal is open.
 set_aside=$(set_aside_files | wc -l)
 [ "$set_aside" = "$earlier_files" ] && log "set aside at the box: $set_aside files" ||
