@@ -41,11 +41,12 @@ inline constexpr SidOf<1> creatorOwnerSid = {SID_REVISION, 1, TOLM_CREATOR_AUTHO
 inline constexpr SidOf<1> ownerRightsSid = {SID_REVISION, 1, TOLM_CREATOR_AUTHORITY,
                                             {SECURITY_CREATOR_OWNER_RIGHTS_RID}};
 
-// What every descriptor here begins with: a DACL, protected from what the
-// parent grants, right after the header.
-#define TOLM_PROTECTED_DACL_HEADER                                                                                     \
-    {SECURITY_DESCRIPTOR_REVISION, 0, SE_DACL_PRESENT | SE_DACL_PROTECTED | SE_SELF_RELATIVE, 0, 0, 0,                 \
-     sizeof(SECURITY_DESCRIPTOR_RELATIVE)}
+// What every descriptor here begins with: the offsets of its owner (0 for
+// none: the creator's default) and of its DACL, which is protected from what
+// the parent grants.
+#define TOLM_PROTECTED_DACL_HEADER(ownerOffset, daclOffset)                                                            \
+    {SECURITY_DESCRIPTOR_REVISION, 0, SE_DACL_PRESENT | SE_DACL_PROTECTED | SE_SELF_RELATIVE, ownerOffset, 0, 0,       \
+     daclOffset}
 
 // Inherited by the files and folders below.
 inline constexpr BYTE inheritedBelow = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;

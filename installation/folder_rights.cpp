@@ -8,8 +8,12 @@
 
 namespace {
 
+// Owned by the administrators rather than by whoever installed: the rights
+// check takes no other owner but the installing account, and any
+// administrator may update the book later.
 struct ProtectedDescriptor {
     SECURITY_DESCRIPTOR_RELATIVE header;
+    SidOf<2> owner;
     ACL acl;
     AllowedAceOf<1> system;
     AllowedAceOf<2> administrators;
@@ -17,15 +21,17 @@ struct ProtectedDescriptor {
 };
 
 constexpr ProtectedDescriptor protectedDescriptor = {
-    TOLM_PROTECTED_DACL_HEADER,
+    TOLM_PROTECTED_DACL_HEADER(offsetof(ProtectedDescriptor, owner), offsetof(ProtectedDescriptor, acl)),
+    administratorsSid,
     {ACL_REVISION, 0, sizeof(ProtectedDescriptor) - offsetof(ProtectedDescriptor, acl), 3, 0},
     {{ACCESS_ALLOWED_ACE_TYPE, inheritedBelow, sizeof(AllowedAceOf<1>)}, FILE_ALL_ACCESS, systemSid},
     {{ACCESS_ALLOWED_ACE_TYPE, inheritedBelow, sizeof(AllowedAceOf<2>)}, FILE_ALL_ACCESS, administratorsSid},
     {{ACCESS_ALLOWED_ACE_TYPE, inheritedBelow, sizeof(AllowedAceOf<2>)}, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE,
      usersSid},
 };
-// Header 20, ACL header 8, an ACE of 8 with a SID of 12 and two with 16.
-static_assert(sizeof(ProtectedDescriptor) == 96, "the descriptor has the system's layout, without padding");
+// Header 20, the owner's SID 16, ACL header 8, an ACE of 8 with a SID of 12
+// and two with 16.
+static_assert(sizeof(ProtectedDescriptor) == 112, "the descriptor has the system's layout, without padding");
 
 // Any of these lets a grantee change what the folder holds or who may.
 constexpr ACCESS_MASK changeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
@@ -120,12 +126,19 @@ FolderVerdict checkFolderRights(HANDLE held)
 bool protectFolder(HANDLE held)
 {
     // The held handle may only read: a second one, to the same folder and not
-    // to whatever its path names now, may change its rights.
-    HANDLE writable = ReOpenFile(held, WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_BACKUP_SEMANTICS);
+    // to whatever its path names now, may change its rights, and its owner
+    // where the administrators may take it.
+    constexpr DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                 PROTECTED_DACL_SECURITY_INFORMATION;
+    HANDLE writable = ReOpenFile(held, WRITE_DAC | WRITE_OWNER, sharing, FILE_FLAG_BACKUP_SEMANTICS);
+    if (writable == INVALID_HANDLE_VALUE) {
+        parts &= ~OWNER_SECURITY_INFORMATION;
+        writable = ReOpenFile(held, WRITE_DAC, sharing, FILE_FLAG_BACKUP_SEMANTICS);
+    }
     if (writable == INVALID_HANDLE_VALUE)
         return false;
-    const BOOL set = SetKernelObjectSecurity(writable, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                             const_cast<ProtectedDescriptor*>(&protectedDescriptor));
+    const BOOL set = SetKernelObjectSecurity(writable, parts, const_cast<ProtectedDescriptor*>(&protectedDescriptor));
     CloseHandle(writable);
     return set;
 }

@@ -42,9 +42,10 @@ bool isReachedAs(HANDLE handle, const WCHAR* path);
 
 // What Program Files grants: full control for the system and the
 // administrators, read and execute for users, inherited by everything below,
-// protected from what the parent grants. Folders the install creates get it,
-// and so does every file it writes into the pages folder (Wine applies no
-// inheritance; on Windows a file would inherit exactly this).
+// protected from what the parent grants; owned by the administrators. Folders
+// the install creates get it, and so does every file it writes into the pages
+// folder (Wine applies no inheritance; on Windows a file would inherit the
+// same grants).
 extern const SECURITY_ATTRIBUTES protectedAttributes;
 
 // True when only the system, the administrators, the installer service,
@@ -54,7 +55,8 @@ extern const SECURITY_ATTRIBUTES protectedAttributes;
 // created below.
 FolderVerdict checkFolderRights(HANDLE held);
 
-// Gives the held folder the protected rights above. True when they are set.
+// Gives the held folder the protected rights above, and the administrators as
+// its owner where they may take it. True when the rights are set.
 bool protectFolder(HANDLE held);
 
 // ---- Plain files (plain_file.cpp) ----

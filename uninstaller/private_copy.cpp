@@ -40,7 +40,7 @@ struct PrivateDescriptor {
 };
 
 constexpr PrivateDescriptor privateDescriptor = {
-    TOLM_PROTECTED_DACL_HEADER,
+    TOLM_PROTECTED_DACL_HEADER(0, offsetof(PrivateDescriptor, acl)),
     {ACL_REVISION, 0, sizeof(PrivateDescriptor) - offsetof(PrivateDescriptor, acl), 3, 0},
     {{ACCESS_ALLOWED_ACE_TYPE, inheritedBelow, sizeof(AllowedAceOf<1>)}, FILE_ALL_ACCESS, systemSid},
     {{ACCESS_ALLOWED_ACE_TYPE, inheritedBelow, sizeof(AllowedAceOf<2>)}, FILE_ALL_ACCESS, administratorsSid},
