@@ -22,13 +22,12 @@ void showRefusal(const WCHAR* folder, FolderVerdict verdict)
     showInstallErrorText(text);
 }
 
-// Holds folder and, with rights, checks who may change it.
+// Holds folder and, with rights, checks who may change it. The folder stays
+// held whatever the rights say: the caller releases it.
 FolderVerdict holdChecked(const WCHAR* folder, bool rights, HANDLE& held)
 {
-    FolderVerdict verdict = holdFolder(folder, held);
-    if (verdict == FolderVerdict::usable && rights && (verdict = checkFolderRights(held)) != FolderVerdict::usable)
-        releaseFolder(held);
-    return verdict;
+    const FolderVerdict verdict = holdFolder(folder, held);
+    return verdict == FolderVerdict::usable && rights ? checkFolderRights(held) : verdict;
 }
 
 // A verdict on the registered install's own folder that protecting it mends.
@@ -66,16 +65,16 @@ HANDLE holdPagesFolder(const WCHAR* folder)
     HANDLE held;
     FolderVerdict verdict = holdChecked(folder, true, held);
     if (isMendedByProtecting(folder, verdict)) {
-        // The book's own folder, opened to others since it was installed.
-        verdict = holdFolder(folder, held);
-        const bool protectedNow = verdict == FolderVerdict::usable && protectFolder(held);
+        // The book's own folder, opened to others since it was installed:
+        // protected through the handle already held.
+        const bool protectedNow = protectFolder(held);
         logOutcome("folder protected", folder, protectedNow);
-        if (verdict == FolderVerdict::usable && !(protectedNow && checkFolderRights(held) == FolderVerdict::usable)) {
-            releaseFolder(held);
-            verdict = FolderVerdict::openToOthers;
-        }
+        if (protectedNow)
+            verdict = checkFolderRights(held);
     }
-    if (verdict != FolderVerdict::usable)
+    if (verdict != FolderVerdict::usable) {
+        releaseFolder(held);
         showRefusal(folder, verdict);
+    }
     return held;
 }
