@@ -188,17 +188,23 @@ bool startPrivateCopy(const PrivateCopy& copy, WCHAR* commandLine, const WCHAR* 
     return false;
 }
 
+bool tempFolderOfCopy(const WCHAR* copyPath, WCHAR* folder)
+{
+    lstrcpynW(folder, copyPath, pathCapacity);
+    return cutLastName(folder) > 0 && cutLastName(folder) > 0 && appendPathName(folder, pathCapacity, L"") > 0;
+}
+
 void leavePrivateFolder(HANDLE file, HANDLE folder)
 {
     // A running program's file cannot be deleted, nor its folder while it
     // holds the file: the copy moves to the temp folder itself, where the
     // file system deletes it as the process ends, and its folder, now empty,
     // goes with the handle closed here.
+    WCHAR ownPath[pathCapacity];
     WCHAR tempFolder[pathCapacity];
     WCHAR target[pathCapacity];
-    const DWORD length = GetModuleFileNameW(nullptr, tempFolder, pathCapacity);
-    if (length > 0 && length < DWORD(pathCapacity) && cutLastName(tempFolder) > 0 && cutLastName(tempFolder) > 0 &&
-        appendPathName(tempFolder, pathCapacity, L"") > 0) {
+    const DWORD length = GetModuleFileNameW(nullptr, ownPath, pathCapacity);
+    if (length > 0 && length < DWORD(pathCapacity) && tempFolderOfCopy(ownPath, tempFolder)) {
         for (int tries = 0; tries < nameTries; tries++)
             if (composeRandomName(target, tempFolder, L".tmp") && renameOpenFile(file, target, false))
                 break;

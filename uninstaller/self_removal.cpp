@@ -156,14 +156,13 @@ static HANDLE inheritable(HANDLE handle)
 static bool launchCopy(const PrivateCopy& copy, RemovalCommand& command)
 {
     WCHAR tempFolder[pathCapacity];
-    lstrcpyW(tempFolder, copy.path);
     bool started = false;
     command.log = inheritable(logHandle());
     command.copyFile = copy.file;
     command.copyFolder = copy.folder;
     // The copy runs in the temp folder, so that no process holds the book
     // folder or the copy's own.
-    if (cutLastName(tempFolder) > 0 && cutLastName(tempFolder) > 0 && appendPathName(tempFolder, pathCapacity, L"") > 0 &&
+    if (tempFolderOfCopy(copy.path, tempFolder) &&
         DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &command.original,
                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
         WCHAR commandLine[removalCommandCapacity];

@@ -32,6 +32,9 @@ void discardPrivateCopy(PrivateCopy& copy);
 // copy.file holds. False, with nothing run, otherwise.
 bool startPrivateCopy(const PrivateCopy& copy, WCHAR* commandLine, const WCHAR* currentFolder,
                       PROCESS_INFORMATION& process);
+// The temp folder that holds the copy's own folder, ending in a backslash,
+// from the copy's path; false when it does not fit.
+bool tempFolderOfCopy(const WCHAR* copyPath, WCHAR* folder);
 // Run by the copy at its end, with the handles it inherited: moves its own
 // file out to the temp folder, where it goes as the process ends, and closes
 // its folder, which goes now.
