@@ -6,9 +6,10 @@
 // rollback outside what a run could have made. What it names is checked
 // against the book's install before it is acted on (interrupted_install.cpp).
 //
-// The record of the earlier layout, which ended before the writer's identity,
-// is read too: a run of the earlier release that was killed is settled like
-// any other.
+// The journal carries its layout's version. The records of the two earlier
+// layouts, which had none, and of which the first ended before the writer's
+// identity, are read too: a run of an earlier release that was killed is
+// settled like any other. Any other layout is refused, and so kept.
 #include "install_record.h"
 
 #include <stddef.h>
@@ -21,17 +22,23 @@ namespace {
 
 constexpr WCHAR journalValue[] = L"InstallJournal";
 constexpr uint32_t journalMagic = 0x4A4C4F54;   // "TOLJ"
+constexpr uint32_t journalVersion = 3;          // the two earlier layouts had none
 constexpr int folderCountLimit = pathCapacity / 2;   // a chain of one-letter folders
 
 struct StoredJournal {
     uint32_t magic;
-    uint32_t size;   // of the whole value: a record of another layout is refused
+    uint32_t size;      // of the whole value: a record of another layout is refused
+    uint32_t version;
     InstallRecord record;
 };
 
-// The earlier layout: the same, without the writer's identity at the end.
-constexpr DWORD earlierLayoutSize = sizeof(StoredJournal) - 3 * sizeof(uint32_t);
-static_assert(offsetof(StoredJournal, record.writerProcessId) == earlierLayoutSize, "the identity comes last");
+// The earlier layouts: magic and size, then the record, whole or without the
+// writer's identity at its end.
+constexpr DWORD unversionedHeader = 2 * sizeof(uint32_t);
+constexpr DWORD secondLayoutSize = unversionedHeader + sizeof(InstallRecord);
+constexpr DWORD firstLayoutSize = unversionedHeader + offsetof(InstallRecord, writerProcessId);
+static_assert(offsetof(InstallRecord, writerProcessId) + 3 * sizeof(uint32_t) == sizeof(InstallRecord),
+              "the identity ends the record");
 
 // The record and the journal's own fields: no file block, but more than a
 // stack frame may hold.
@@ -105,14 +112,17 @@ bool writeJournal(const InstallRecord& record)
         return false;
     stored.magic = journalMagic;
     stored.size = sizeof stored;
+    stored.version = journalVersion;
     stored.record = record;
     FILETIME started, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &started, &exited, &kernel, &user);
     stored.record.writerProcessId = GetCurrentProcessId();
     stored.record.writerStartLow = started.dwLowDateTime;
     stored.record.writerStartHigh = started.dwHighDateTime;
+    // On disk before the change it guards is made.
     const bool written = RegSetValueExW(key, journalValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
-                                        sizeof stored) == ERROR_SUCCESS;
+                                        sizeof stored) == ERROR_SUCCESS &&
+                         RegFlushKey(key) == ERROR_SUCCESS;
     RegCloseKey(key);
     logAction(record.committed ? "journal committed" : "journal written", journalValue, written ? "ok" : "failed");
     return written;
@@ -131,10 +141,19 @@ JournalRead readJournal(InstallRecord& record)
     RegCloseKey(key);
     if (status == ERROR_FILE_NOT_FOUND)
         return JournalRead::none;
-    // A record of the earlier layout leaves the identity zero, as cleared
-    // above: no writer of it runs.
-    if (status != ERROR_SUCCESS || type != REG_BINARY || (size != sizeof stored && size != earlierLayoutSize) ||
-        stored.magic != journalMagic || stored.size != size || !isWellFormed(stored.record))
+    if (status != ERROR_SUCCESS || type != REG_BINARY || size < unversionedHeader || stored.magic != journalMagic ||
+        stored.size != size)
+        return JournalRead::damaged;
+    if (size == firstLayoutSize || size == secondLayoutSize) {
+        // The record begins where the version now stands. What the first
+        // layout lacks stays zero: no writer of it runs.
+        uint8_t* bytes = reinterpret_cast<uint8_t*>(&stored);
+        memmove(&stored.record, bytes + unversionedHeader, size - unversionedHeader);
+        memset(bytes + size + sizeof stored.version, 0, sizeof stored - size - sizeof stored.version);
+    } else if (size != sizeof stored || stored.version != journalVersion) {
+        return JournalRead::damaged;
+    }
+    if (!isWellFormed(stored.record))
         return JournalRead::damaged;
     record = stored.record;
     return JournalRead::read;
@@ -143,11 +162,21 @@ JournalRead readJournal(InstallRecord& record)
 bool removeJournal()
 {
     HKEY key;
-    if (!openKey(KEY_SET_VALUE, key))
-        return true;   // no key, no journal
-    const LONG status = RegDeleteValueW(key, journalValue);
+    // No key, or no journal in it: nothing to remove, whoever may write there.
+    if (!openKey(KEY_QUERY_VALUE, key))
+        return true;
+    const LONG present = RegQueryValueExW(key, journalValue, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
-    const bool removed = status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    if (present == ERROR_FILE_NOT_FOUND)
+        return true;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteValueW(key, journalValue);
+        if (status == ERROR_SUCCESS)
+            status = RegFlushKey(key);
+        RegCloseKey(key);
+    }
+    const bool removed = status == ERROR_SUCCESS;
     logAction("journal removed", journalValue, removed ? "ok" : "failed");
     return removed;
 }

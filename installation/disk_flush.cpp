@@ -1,0 +1,92 @@
+// Putting what the journal guards on disk before the journal says it is
+// there: a power loss must never leave the journal marking pages committed
+// that the disk does not hold, nor drop the journal of renames that the disk
+// does hold.
+//
+// One flush of the whole volume writes everything at once; it needs the
+// right to open the volume, which an administrator has on a local drive.
+// Where the volume cannot be flushed (a network folder, or a system without
+// the call), each file is flushed, and each folder for its entries.
+#include "install_record.h"
+
+#include "install_log.h"
+#include "path_text.h"
+
+namespace {
+
+constexpr DWORD anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Flushes the file or folder at path through a handle of its own. Nothing
+// there has nothing to flush: what the run did there failed, and said so.
+bool flushAt(const WCHAR* path)
+{
+    // Writing data is the access a flush needs; for a folder it is adding files.
+    HANDLE file = CreateFileW(path, FILE_WRITE_DATA | SYNCHRONIZE, anySharing, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    const bool flushed = FlushFileBuffers(file);
+    CloseHandle(file);
+    return flushed;
+}
+
+// The drive letter of the volume that holds folder; 0 for none.
+WCHAR volumeLetter(const WCHAR* folder)
+{
+    WCHAR root[pathCapacity];
+    return GetVolumePathNameW(folder, root, pathCapacity) && root[1] == L':' ? root[0] : 0;
+}
+
+// The volume of drive letter, flushed whole; false where it cannot be.
+bool flushVolume(WCHAR letter)
+{
+    WCHAR volume[] = L"\\\\.\\?:";
+    volume[4] = letter;
+    HANDLE handle = letter ? CreateFileW(volume, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr)
+                           : INVALID_HANDLE_VALUE;
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool flushed = FlushFileBuffers(handle);
+    CloseHandle(handle);
+    return flushed;
+}
+
+// The volumes of the record's folders, each once.
+bool flushVolumes(const InstallRecord& record)
+{
+    const WCHAR pages = volumeLetter(record.pagesFolder);
+    const WCHAR icon = record.iconFolder[0] ? volumeLetter(record.iconFolder) : pages;
+    return flushVolume(pages) && (icon == pages || flushVolume(icon));
+}
+
+// The record's folders, each for its entries, the icon folder only when the
+// run reached it.
+bool flushFolders(const InstallRecord& record)
+{
+    const bool pages = flushAt(record.pagesFolder);
+    return (record.iconFolder[0] == L'\0' || flushAt(record.iconFolder)) && pages;
+}
+
+} // namespace
+
+bool flushBookFiles(const InstallRecord& record)
+{
+    if (flushVolumes(record))
+        return true;
+    WCHAR path[pathCapacity];
+    lstrcpyW(path, record.pagesFolder);
+    const int folderLength = lstrlenW(path);
+    bool flushed = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
+    const char* name = record.names;
+    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
+        flushed = writeNameAt(path, folderLength, name, "") && flushAt(path) && flushed;
+    flushed = flushFolders(record) && flushed;
+    logText("files flushed to disk", flushed ? "ok" : "failed");
+    return flushed;
+}
+
+bool flushFolderEntries(const InstallRecord& record)
+{
+    return flushVolumes(record) || flushFolders(record);
+}
