@@ -13,9 +13,3 @@ bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder);
 // True when the key names an install of the book in folder itself, however
 // either spells it.
 bool isEarlierInstallFolder(const WCHAR* folder);
-
-// Removes the install whose uninstaller is exePath, in folder, as that
-// uninstaller would (the book's files, its links, the uninstaller, the
-// folders left empty), unless folder is gone or is newFolder itself. Nothing
-// is reported.
-void removeEarlierInstall(const WCHAR* exePath, const WCHAR* folder, const WCHAR* newFolder);

@@ -54,6 +54,9 @@ bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder);
 // The uninstaller path the key's "UninstallString" holds, unquoted, into a
 // buffer of pathCapacity characters; false when the key or value is missing.
 bool readRecordedUninstaller(HKEY root, const char* keyPath, WCHAR* exePath);
+// The same from the value's type and size bytes of data already read into
+// recorded, a buffer of pathCapacity characters, which this changes.
+bool unquoteUninstaller(DWORD type, WCHAR* recorded, DWORD size, WCHAR* exePath);
 // True when the key's "UninstallString" names exePath.
 bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath);
 // Deletes the key when it names exePath; a key of another install stays.
@@ -76,3 +79,15 @@ void removeBook(const WCHAR* exePath, RemovalReport& report);
 void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
 // Both, in that order.
 void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
+
+// ---- The install that another one replaces (replaced_install.cpp) ----
+// True when both name the same folder on disk, whatever the spelling: a short
+// name, another case or a trailing backslash must never make one install look
+// like another.
+bool isSameFolder(const WCHAR* first, const WCHAR* second);
+// Removes the install of the book in folder, as its own uninstaller would (the
+// book's files, its links, the uninstaller, the folders left empty), unless
+// folder is newFolder itself. A folder that is gone has nothing to remove, and
+// one reached through a link is refused. True when everything went; false
+// when something stayed or the folder could not be reached.
+bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder);

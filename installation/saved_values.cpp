@@ -7,6 +7,7 @@
 
 #include "install_log.h"
 #include "product.h"
+#include "removal.h"
 
 bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int count)
 {
@@ -47,9 +48,17 @@ bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int c
 
 bool restoreUninstallValues(const InstallRecord& record)
 {
+    // Values that are as they were need nothing: a key this process may not
+    // write is then no failure.
+    bool changed = false;
+    for (const SavedValue& value : record.values)
+        changed = changed || (value.name[0] != L'\0' && !valueIsAsSaved(record, value.name));
+    if (!changed)
+        return true;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return !record.keyExisted;   // a key the run never made has nothing to undo
+    const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, KEY_SET_VALUE, &key);
+    if (opened != ERROR_SUCCESS)
+        return false;
     bool restored = true;
     for (const SavedValue& value : record.values) {
         if (value.name[0] == L'\0')
@@ -84,6 +93,19 @@ bool valueIsAsSaved(const InstallRecord& record, const WCHAR* name)
             return !value.existed;
         return status == ERROR_SUCCESS && value.existed && type == value.type && size == value.size &&
                memcmp(data, value.data, size) == 0;
+    }
+    return false;
+}
+
+bool savedUninstaller(const InstallRecord& record, WCHAR* exePath)
+{
+    for (const SavedValue& value : record.values) {
+        if (value.existed && lstrcmpiW(value.name, L"UninstallString") == 0) {
+            WCHAR recorded[pathCapacity];
+            const DWORD size = value.size < sizeof recorded ? value.size : sizeof recorded;
+            memcpy(recorded, value.data, size);
+            return unquoteUninstaller(value.type, recorded, size, exePath);
+        }
     }
     return false;
 }

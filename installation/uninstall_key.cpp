@@ -16,7 +16,12 @@ bool readRecordedUninstaller(HKEY root, const char* keyPath, WCHAR* exePath)
     DWORD size = sizeof recorded - sizeof(WCHAR);
     LONG result = RegQueryValueExW(key, uninstallValueName, nullptr, &type, reinterpret_cast<BYTE*>(recorded), &size);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_SZ)
+    return result == ERROR_SUCCESS && unquoteUninstaller(type, recorded, size, exePath);
+}
+
+bool unquoteUninstaller(DWORD type, WCHAR* recorded, DWORD size, WCHAR* exePath)
+{
+    if (type != REG_SZ || size > (pathCapacity - 1) * sizeof(WCHAR))
         return false;
     recorded[size / sizeof(WCHAR)] = L'\0';   // the stored value need not end in a NUL
     // The install quotes the path, which holds spaces; an unquoted path is read as it is.
