@@ -17,7 +17,10 @@
 // A later run of the installer, or the uninstaller, settles a journal left by
 // a killed run: an open run is rolled back, so the earlier install comes back
 // whole; a committed one is completed, so its set-aside files go. The journal
-// goes last, once everything it lists is settled.
+// goes last, once everything it lists is settled, and only once each step
+// is known to have succeeded: a folder or drive that cannot be reached keeps
+// the journal for the next start. Before a journal write is relied on it is
+// flushed to disk, and so are the pages before the run is marked committed.
 //
 // The layout uses fixed-size fields only, the same for 32- and 64-bit builds.
 #pragma once
@@ -79,7 +82,10 @@ enum class Settling {
     nothing,   // no journal
     settled,   // rolled back, or completed, as far as it could be
     running,   // its run goes on in another process: left alone
-    refused,   // damaged, or it names anything but this book's install: left alone
+    refused,   // damaged, of a layout this version does not know, or it names
+               // anything but this book's install: left alone
+    unfinished,// something could not be settled now: the journal stays, and
+               // settleBlocker() names what blocked it
 };
 
 // Settles what a killed run left, as its journal tells: rolls an open run
@@ -88,10 +94,17 @@ enum class Settling {
 // folder of the uninstaller the key names (or, before the run registered,
 // the folder of its own run) with the shortcut's own name in its icon
 // folder, and when both folders are held without a link on the way. A folder
-// that is gone holds nothing to settle.
+// that is gone (the folder above it is there without it) holds nothing to
+// settle; one that cannot be reached leaves the journal as it is.
 Settling settleInterruptedInstall();
+// The file, folder or key that kept the last settle, rollback or completion
+// from finishing: empty when none did. Only the first one noted is kept.
+const WCHAR* settleBlocker();
+void noteSettleBlocker(const WCHAR* path);
 // True when a journal's writer is a process other than this one that still runs.
 bool installIsRunning();
+// True when there is a journal, of whatever kind.
+bool journalIsPresent();
 
 // Rolls back everything the record lists: deletes the shortcut it saved and
 // restores the one set aside, removes the icon folders it created, deletes the
@@ -99,23 +112,39 @@ bool installIsRunning();
 // is one that was there) and restores the ones set aside, restores the key's
 // values (deleting the key it created) and the journal with them, and removes
 // the pages folders it created. The journal stays when something could not be
-// restored, so that a later run tries again.
+// restored, so that a later run tries again. A step succeeds only when its
+// result is known: a file that could not be reached is a failure.
 // The pages folder is held (safe_folder.h) while files are settled in it, and
 // released before the folders the run created are removed.
-void undoInstall(InstallRecord& record, HANDLE& pagesFolder);
+// True when everything was restored and the journal is gone.
+bool undoInstall(InstallRecord& record, HANDLE& pagesFolder);
 
-// Marks the journal committed, deletes the set-aside files of the complete
-// install, then the journal.
-void completeInstall(InstallRecord& record);
+// Completes a committed install: deletes its set-aside files, removes the
+// earlier install it replaced (the one its saved "UninstallString" named, in
+// another folder) when the key names this one's uninstaller, then deletes the
+// journal. True when all of it is done and the journal gone;
+// otherwise the journal stays.
+bool completeInstall(const InstallRecord& record);
+
+// ---- on disk (disk_flush.cpp) ----
+// Before the run is marked committed: every book file of the record present
+// in its pages folder, the shortcut and the folders' entries are on disk.
+// One flush of the volume where the run may open it, or each file's. True
+// when the flush succeeded.
+bool flushBookFiles(const InstallRecord& record);
+// Before a journal is removed: the renames and deletions in the record's
+// folders are on disk.
+bool flushFolderEntries(const InstallRecord& record);
 
 // ---- journal (install_journal.cpp) ----
-// Writes the record as the journal, with this process as its writer. False
-// when the key cannot be written.
+// Writes the record as the journal, with this process as its writer, and
+// flushes the key to disk. False when the key cannot be written or flushed:
+// the run must then stop, and roll back.
 bool writeJournal(const InstallRecord& record);
 enum class JournalRead {
     none,      // no journal
     read,      // a well-formed record, now in record
-    damaged,   // not a well-formed record of this layout or the earlier one
+    damaged,   // not a well-formed record of this layout or an earlier one
 };
 JournalRead readJournal(InstallRecord& record);
 // Deletes the journal; true when it is gone.
@@ -129,13 +158,13 @@ bool recordBookNames(InstallRecord& record);
 // journal, then renames each marked file to its set-aside name; once all are,
 // marks the record as writing and writes the journal again. False at the
 // first rename that fails, and before any when one of the files is read-only
-// or its set-aside name is taken; the record then says what has to be undone.
-// A journal that cannot be written does not stop the run.
+// or its set-aside name is taken, or when a journal write fails; the record
+// then says what has to be undone.
 bool setAsideBookFiles(InstallRecord& record);
 // Records linkPath as the run's shortcut and whether a file of that name
 // exists, writes the journal, then sets that file aside. False when an
 // existing file is read-only, has no room for its set-aside name, finds that
-// name taken or cannot be moved.
+// name taken or cannot be moved, or when the journal cannot be written.
 bool setAsideLink(InstallRecord& record, const WCHAR* linkPath);
 
 // ---- the uninstall key's values (saved_values.cpp) ----
@@ -149,3 +178,7 @@ bool restoreUninstallValues(const InstallRecord& record);
 // True when the record saved the value name and the key holds it now exactly
 // as saved: as absent, or with the same type and bytes.
 bool valueIsAsSaved(const InstallRecord& record, const WCHAR* name);
+// The uninstaller that the saved "UninstallString" named, unquoted, into a
+// buffer of pathCapacity characters: the install this run replaces. False
+// when the key named none.
+bool savedUninstaller(const InstallRecord& record, WCHAR* exePath);

@@ -4,26 +4,47 @@
 // Each step works from what is on disk now, so it may run again after a kill
 // halfway through it: a set-aside file that is no longer there has gone back
 // already, or was never moved; a file that is already gone is not a failure.
-// Only plain files are renamed or deleted (safe_folder.h).
+// But only what is known counts: a file whose folder cannot be reached (a
+// drive that went away, a folder renamed) is a failure, and the journal stays
+// for the next start. Only plain files are renamed or deleted (safe_folder.h).
 #include "install_record.h"
 
 #include "folder_chain.h"
 #include "install_log.h"
 #include "path_text.h"
 #include "product.h"
+#include "removal.h"
 #include "safe_folder.h"
 
 namespace {
+
+// What kept the last settle from finishing, the first thing only.
+WCHAR blocker[pathCapacity];
+
+// The result of a step on the file at path: true unless it failed. A failure
+// names the file when the file itself refused (held open, or not ours to
+// change), and its folder when that could not be reached.
+bool stepSettled(FileOutcome outcome, const char* action, const WCHAR* path)
+{
+    const DWORD error = GetLastError();
+    if (outcome != FileOutcome::untouched)
+        logOutcome(action, path, outcome == FileOutcome::done);
+    if (outcome != FileOutcome::failed)
+        return true;
+    WCHAR named[pathCapacity];
+    lstrcpyW(named, path);
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
+        cutLastName(named);
+    noteSettleBlocker(named);
+    return false;
+}
 
 // A run writes plain files only: a folder or a link of the name is someone
 // else's, and was in the way of the write, so there is nothing of the run's
 // to delete.
 bool deleteIfPresent(const WCHAR* path, const char* action)
 {
-    const FileOutcome outcome = deletePlainFile(path);
-    if (outcome != FileOutcome::untouched)
-        logOutcome(action, path, outcome == FileOutcome::done);
-    return outcome != FileOutcome::failed;
+    return stepSettled(deletePlainFile(path), action, path);
 }
 
 // Puts the set-aside file back over whatever the run left at path.
@@ -32,11 +53,8 @@ bool restoreSetAside(const WCHAR* path)
     WCHAR aside[pathCapacity];
     if (!setAsideName(aside, path))
         return true;
-    const FileOutcome outcome = movePlainFile(aside, path, true);
-    if (outcome == FileOutcome::untouched)
-        return true;   // never moved, or back already
-    logOutcome("file restored", path, outcome == FileOutcome::done);
-    return outcome == FileOutcome::done;
+    // Nothing at the set-aside name: never moved, or back already.
+    return stepSettled(movePlainFile(aside, path, true), "file restored", path);
 }
 
 bool deleteSetAside(const WCHAR* path)
@@ -96,28 +114,79 @@ bool undoShortcut(const InstallRecord& record)
     return settled;
 }
 
+// The key's values as they were; a key that cannot be written names itself.
+bool restoreValues(const InstallRecord& record)
+{
+    if (restoreUninstallValues(record))
+        return true;
+    WCHAR key[pathCapacity];
+    widenAscii(key, pathCapacity, "HKEY_LOCAL_MACHINE\\");
+    widenAscii(key + lstrlenW(key), pathCapacity - lstrlenW(key), uninstallKeyPath);
+    noteSettleBlocker(key);
+    return false;
+}
+
+// The earlier install in another folder, as the key named it before the run,
+// once the key names this run's uninstaller: until then the earlier one stays
+// the registered one. Only an uninstaller of the book's name names an install.
+bool removeReplacedInstall(const InstallRecord& record)
+{
+    WCHAR earlier[pathCapacity];
+    WCHAR uninstaller[pathCapacity];
+    lstrcpyW(uninstaller, record.pagesFolder);
+    if (!savedUninstaller(record, earlier) || !writeNameAt(uninstaller, lstrlenW(uninstaller), uninstallerFileName, "") ||
+        !keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, uninstaller))
+        return true;
+    const int folderLength = cutLastName(earlier);
+    if (folderLength < 2 || lstrcmpiW(earlier + folderLength + 1, uninstaller + lstrlenW(record.pagesFolder)) != 0)
+        return true;
+    if (removeEarlierInstall(earlier, record.pagesFolder))
+        return true;
+    noteSettleBlocker(earlier);
+    return false;
+}
+
 } // namespace
 
-void undoInstall(InstallRecord& record, HANDLE& pagesFolder)
+const WCHAR* settleBlocker()
+{
+    return blocker;
+}
+
+void noteSettleBlocker(const WCHAR* path)
+{
+    if (blocker[0] == L'\0')
+        lstrcpynW(blocker, path, pathCapacity);
+}
+
+bool undoInstall(InstallRecord& record, HANDLE& pagesFolder)
 {
     logText("rollback", "");
+    blocker[0] = L'\0';
     bool settled = undoShortcut(record);
     settled = forEachBookFile(record, record.writing ? undoFile : undoBeforeWriting) && settled;
-    settled = restoreUninstallValues(record) && settled;
-    if (settled && removeJournal() && !record.keyExisted)
+    settled = restoreValues(record) && settled;
+    // The journal goes only once what it guarded is back on disk.
+    settled = settled && flushFolderEntries(record) && removeJournal();
+    if (settled && !record.keyExisted)
         logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");
+    if (!settled)
+        logAction("rollback unfinished: journal kept", blocker, "");
     releaseFolder(pagesFolder);
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, record.pagesFolder);
     removeCreatedFolders(folder, lstrlenW(folder), record.pagesFoldersCreated);
+    return settled;
 }
 
-void completeInstall(InstallRecord& record)
+bool completeInstall(const InstallRecord& record)
 {
-    record.committed = 1;
-    writeJournal(record);
+    blocker[0] = L'\0';
     bool settled = !record.linkExisted || deleteSetAside(record.linkPath);
     settled = forEachBookFile(record, completeFile) && settled;
-    if (settled)
-        removeJournal();
+    settled = removeReplacedInstall(record) && settled;
+    settled = settled && flushFolderEntries(record) && removeJournal();
+    if (!settled)
+        logAction("completion unfinished: journal kept", blocker, "");
+    return settled;
 }

@@ -73,27 +73,28 @@ bool isTheBooksLink(const InstallRecord& record)
            CompareStringOrdinal(linkPath, -1, record.linkPath, -1, TRUE) == CSTR_EQUAL;
 }
 
-// Holds folder, when the record names one; a folder that is gone holds
-// nothing to settle. False when it is reached through a link or cannot be read.
-bool holdRecordedFolder(const WCHAR* folder, HANDLE& held, bool& gone)
+// Holds folder, when the record names one. A folder that is gone (the folder
+// above it is there without it) holds nothing to settle: usable, and gone.
+// Otherwise the verdict of holding it.
+FolderVerdict holdRecordedFolder(const WCHAR* folder, HANDLE& held, bool& gone)
 {
     held = INVALID_HANDLE_VALUE;
     gone = folder[0] == L'\0';
     if (gone)
-        return true;
+        return FolderVerdict::usable;
     const FolderVerdict verdict = holdFolder(folder, held);
     gone = verdict == FolderVerdict::missing;
-    return verdict == FolderVerdict::usable || gone;
+    return gone ? FolderVerdict::usable : verdict;
 }
 
 // The icon folder is checked the same way but not kept held: the rollback
 // removes it when the run created it. It lies on the user's own desktop.
-bool checkRecordedFolder(const WCHAR* folder, bool& gone)
+FolderVerdict checkRecordedFolder(const WCHAR* folder, bool& gone)
 {
     HANDLE held;
-    const bool usable = holdRecordedFolder(folder, held, gone);
+    const FolderVerdict verdict = holdRecordedFolder(folder, held, gone);
     releaseFolder(held);
-    return usable;
+    return verdict;
 }
 
 } // namespace
@@ -101,6 +102,11 @@ bool checkRecordedFolder(const WCHAR* folder, bool& gone)
 bool installIsRunning()
 {
     return readJournal(interrupted) == JournalRead::read && writerRuns(interrupted);
+}
+
+bool journalIsPresent()
+{
+    return readJournal(interrupted) != JournalRead::none;
 }
 
 Settling settleInterruptedInstall()
@@ -115,12 +121,24 @@ Settling settleInterruptedInstall()
     HANDLE pagesFolder = INVALID_HANDLE_VALUE;
     bool pagesGone = false;
     bool iconGone = false;
-    if (read != JournalRead::read || !namesTheBook(interrupted) || !isTheRegisteredFolder(interrupted) ||
-        !isTheBooksLink(interrupted) || !checkRecordedFolder(interrupted.iconFolder, iconGone) ||
-        !holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone)) {
-        releaseFolder(pagesFolder);
+    FolderVerdict verdict = FolderVerdict::linked;
+    if (read == JournalRead::read && namesTheBook(interrupted) && isTheRegisteredFolder(interrupted) &&
+        isTheBooksLink(interrupted)) {
+        verdict = checkRecordedFolder(interrupted.iconFolder, iconGone);
+        if (verdict == FolderVerdict::usable)
+            verdict = holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone);
+        else
+            noteSettleBlocker(interrupted.iconFolder);
+    }
+    if (verdict == FolderVerdict::linked) {
         logText("interrupted install found", "its record is not this book's install: left alone");
         return Settling::refused;
+    }
+    if (verdict != FolderVerdict::usable) {
+        // Its drive is away, or a folder above it: settled once it is back.
+        noteSettleBlocker(interrupted.pagesFolder);
+        logAction("interrupted install found: a folder cannot be reached, left alone", settleBlocker(), "");
+        return Settling::unfinished;
     }
     // What lay in a folder that is gone went with it.
     if (pagesGone)
@@ -130,10 +148,7 @@ Settling settleInterruptedInstall()
         interrupted.iconFoldersCreated = 0;
     }
     logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
-    if (interrupted.committed)
-        completeInstall(interrupted);
-    else
-        undoInstall(interrupted, pagesFolder);
+    const bool settled = interrupted.committed ? completeInstall(interrupted) : undoInstall(interrupted, pagesFolder);
     releaseFolder(pagesFolder);
-    return Settling::settled;
+    return settled ? Settling::settled : Settling::unfinished;
 }

@@ -19,8 +19,9 @@ struct RenameRequest {
 
 // Opens what is at path, never following a link, with access added to what
 // reading its attributes needs; kind says what it is. INVALID_HANDLE_VALUE
-// when nothing is there (absent), or when something is there that cannot be
-// opened with that access, such as a file another program holds (other).
+// when nothing is there (absent: its folder was found without it), or when
+// something is there that cannot be opened with that access, such as a file
+// another program holds, or its folder cannot be reached (other).
 HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
 {
     kind = FileKind::absent;
@@ -28,7 +29,7 @@ HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        if (error != ERROR_FILE_NOT_FOUND)
             kind = FileKind::other;
         SetLastError(error);
         return INVALID_HANDLE_VALUE;

@@ -19,11 +19,22 @@ inline constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\Curren
 inline constexpr char uninstallKeyClass[] = "Kestrun";
 inline constexpr char linkFileName[] = TOLM_PRODUCT_NAME ".lnk";   // the desktop shortcut
 // What both programs say of an install that another process runs, and of
-// the record of an interrupted one that does not match the book.
+// the record of an interrupted one that does not match the book. Either way
+// nothing is changed.
 inline constexpr char installRunningText[] =
     "An install of " TOLM_PRODUCT_NAME " is running. Try again once it has finished.";
 inline constexpr char journalRefusedText[] =
-    "An interrupted install was left as it is: its record does not match this book's install.";
+    "An interrupted install was left as it is: its record does not match this book's install. Nothing was "
+    "changed. The record is the value InstallJournal of the uninstall key.";
+// What keeps an interrupted install from being settled (a path, or the key),
+// said before anything is changed; and said by a run that could not undo or
+// complete itself.
+inline constexpr wchar_t settleBlockedFormat[] =
+    L"An interrupted install cannot be settled now, because\n%s\n\ncannot be reached or changed. Nothing was "
+    L"changed. Try again once it can be.";
+inline constexpr wchar_t runUnsettledFormat[] =
+    L"The install could not finish undoing or tidying up, because\n%s\n\ncannot be reached or changed. Its record "
+    L"is kept: the next start of the installer finishes the work.";
 inline constexpr char defaultPagesFolder[] = "Corvalin";
 inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).

@@ -47,10 +47,19 @@ FolderVerdict verdictForError(DWORD error)
                                                                           : FolderVerdict::unreadable;
 }
 
-// Each folder from the first below the root to the last: it exists, is a
-// folder, and is not a link. path is restored on return.
+// The root first, then each folder from the first below it to the last: it
+// exists, is a folder, and is not a link. A folder is missing only when the
+// one above it was found without it; a root that cannot be reached (a drive
+// that is away, a server that does not answer) makes the rest unreadable.
+// path is restored on return.
 FolderVerdict checkEveryFolder(WCHAR* path, int start)
 {
+    const WCHAR atRoot = path[start];
+    path[start] = L'\0';
+    const bool rootReached = GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    path[start] = atRoot;
+    if (!rootReached)
+        return FolderVerdict::unreadable;
     for (int at = start;; at++) {
         const WCHAR kept = path[at];
         if (kept != separator && kept != L'\0')
@@ -113,7 +122,7 @@ FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held)
     if (length > start && path[length - 1] == separator)
         path[--length] = L'\0';
 
-    FolderVerdict verdict = length > start ? checkEveryFolder(path, start) : FolderVerdict::usable;
+    FolderVerdict verdict = checkEveryFolder(path, start);
     if (verdict != FolderVerdict::usable)
         return verdict;
     HANDLE handle = CreateFileW(path, heldAccess, heldSharing, nullptr, OPEN_EXISTING, openFolderFlags, nullptr);

@@ -62,9 +62,9 @@ bool protectFolder(HANDLE held);
 // ---- Plain files (plain_file.cpp) ----
 
 enum class FileKind {
-    absent,  // nothing of the name
+    absent,  // nothing of the name, in a folder that was found
     plain,   // a file that is not a link
-    other,   // a folder, or a link of any kind
+    other,   // a folder, a link of any kind, or what cannot be looked at
 };
 
 // What is at path, without following a link.
@@ -73,7 +73,8 @@ FileKind fileKindAt(const WCHAR* path);
 enum class FileOutcome {
     untouched,  // no plain file there: nothing, or a folder or link, which is not the book's and stays
     done,
-    failed,     // a plain file that could not be deleted or moved (GetLastError says why)
+    failed,     // a plain file that could not be deleted or moved, or nothing could be
+                // looked at: its folder was not reached (GetLastError says why)
 };
 
 // Deletes the file at path, if it is a plain file, through the handle that

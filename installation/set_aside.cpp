@@ -92,9 +92,8 @@ bool setAsideBookFiles(InstallRecord& record)
     const int folderLength = lstrlenW(record.pagesFolder);
     lstrcpyW(path, record.pagesFolder);
 
-    // Which files exist is in the journal before the first one moves. Where
-    // the key cannot be written, the run goes on with its record in memory:
-    // it still rolls back, but a kill can then leave set-aside files behind.
+    // Which files exist is in the journal, on disk, before the first one
+    // moves; a run whose journal cannot be written stops before that.
     const char* name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
         const Existing existing = writeNameAt(path, folderLength, name, "") ? existingFile(path) : Existing::none;
@@ -103,7 +102,8 @@ bool setAsideBookFiles(InstallRecord& record)
         if (existing == Existing::file)
             record.existed[i / 8] |= uint8_t(1u << (i % 8));
     }
-    writeJournal(record);
+    if (!writeJournal(record))
+        return false;
 
     name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
@@ -116,9 +116,12 @@ bool setAsideBookFiles(InstallRecord& record)
         if (!moved)
             return false;
     }
+    // Files are written only once the journal says so.
     record.writing = 1;
-    writeJournal(record);
-    return true;
+    if (writeJournal(record))
+        return true;
+    record.writing = 0;
+    return false;
 }
 
 bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
@@ -133,7 +136,8 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
     record.linkExisted = existing == Existing::file;
     setAsideName(aside, linkPath);
     lstrcpyW(record.linkPath, linkPath);
-    writeJournal(record);
+    if (!writeJournal(record))
+        return false;
     if (!record.linkExisted)
         return true;
     const bool moved = movePlainFile(linkPath, aside, false) == FileOutcome::done;
