@@ -13,7 +13,6 @@
 
 #include <string.h>
 
-#include "earlier_install.h"
 #include "extract.h"
 #include "folder_chain.h"
 #include "inflate_state.h"
@@ -22,6 +21,7 @@
 #include "messages.h"
 #include "page_manifest.h"
 #include "pages_folder.h"
+#include "pending_delete.h"
 #include "path_text.h"
 #include "product.h"
 #include "registration.h"
@@ -39,10 +39,6 @@ static_assert(registeredValueCount <= savedValueCount, "every registered value c
 InstallRecord record;
 bool registered;        // this run's uninstaller is the one the key names
 uint32_t bytesWritten;  // of the book's files: the entry's estimated size
-
-// The install the key named before this run, which a run into another folder replaces.
-WCHAR earlierUninstaller[pathCapacity];
-WCHAR earlierFolder[pathCapacity];
 
 const char* nextName(const char* name)
 {
@@ -76,12 +72,17 @@ bool installEntry(const char* name, const char* suffix, int number)
 bool placeShortcut()
 {
     DestinationPath& icon = installSettings.iconDestination;
-    if (!cutPathAt(icon.path, icon.existingLength) ||
-        !createFolderChain(installSettings.desktopBaseLength, icon.newFolder, icon.path, record.iconFoldersCreated,
-                           nullptr))
-        showInstallError(iconFolderFailedText);
+    const bool chainMade =
+        cutPathAt(icon.path, icon.existingLength) &&
+        createFolderChain(installSettings.desktopBaseLength, icon.newFolder, icon.path, record.iconFoldersCreated,
+                          nullptr);
     // createFolderChain leaves the path terminated after the folder's backslash.
+    // The folders it made are in the journal before a message can wait.
     lstrcpynW(record.iconFolder, icon.path, pathCapacity);
+    if (!writeJournal(record))
+        return false;
+    if (!chainMade)
+        showInstallError(iconFolderFailedText);
     if (!writeNameAt(icon.path, installSettings.desktopBaseLength, linkFileName, noSuffix) ||
         !setAsideLink(record, icon.path)) {
         showShortcutError(linkFileName);
@@ -136,23 +137,49 @@ bool installBook(bool valuesKept)
     return true;
 }
 
+// Says what kept the run from undoing or completing itself; its journal stays.
+void reportUnsettled()
+{
+    static WCHAR text[pathCapacity + 200];
+    wsprintfW(text, runUnsettledFormat, settleBlocker());
+    showInstallErrorText(text);
+}
+
+// The run's end, once the book is complete: the pages are on disk before the
+// journal says so, then the set-aside files and an earlier install in
+// another folder go. A failed flush or commit undoes the run.
+bool commit(HANDLE& pagesFolder)
+{
+    record.committed = 1;
+    if (!flushBookFiles(record) || !writeJournal(record)) {
+        record.committed = 0;
+        return false;
+    }
+    // The install is complete whatever stays: the next start removes it.
+    if (!completeInstall(record))
+        reportUnsettled();
+    releaseFolder(pagesFolder);
+    return true;
+}
+
 } // namespace
 
 bool runInstall()
 {
     DestinationPath& pages = installSettings.pagesDestination;
-    // Another copy, under any name, that has begun to install: its journal
-    // is its own until it ends.
-    if (installIsRunning()) {
+    // Any journal now is another run's, under any name, begun since this one
+    // settled: its own until it ends, and this run's would overwrite it.
+    if (journalIsPresent()) {
         showInstallError(installRunningText);
         return false;
     }
     memset(&record, 0, sizeof record);
     bytesWritten = 0;
     // First of all, so that the record says from the start whether the key
-    // existed: a rollback deletes the key only when the run created it.
+    // existed and which install it named: a rollback deletes the key only when
+    // the run created it, and a complete run removes an earlier install in
+    // another folder.
     const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
-    const bool hadEarlier = readEarlierUninstaller(earlierUninstaller, earlierFolder);
 
     if (!checkPagesDestination())
         return false;
@@ -172,17 +199,16 @@ bool runInstall()
         removeCreatedFolders(pages.path, filePosition, record.pagesFoldersCreated);
         return false;
     }
+    // An uninstaller that could not remove itself left its file to the next
+    // boot: that must not take this run's.
+    cancelPendingDeletes(record.pagesFolder);
 
-    if (!installBook(valuesKept)) {
-        undoInstall(record, pagesFolder);
+    if (!installBook(valuesKept) || !commit(pagesFolder)) {
+        const bool undone = undoInstall(record, pagesFolder);
         showInstallError(copyFailedText);
+        if (!undone)
+            reportUnsettled();
         return false;
     }
-    completeInstall(record);
-    releaseFolder(pagesFolder);
-    // Only once the key names this install: otherwise the earlier one stays
-    // the registered one.
-    if (hadEarlier && registered)
-        removeEarlierInstall(earlierUninstaller, earlierFolder, record.pagesFolder);
     return true;
 }

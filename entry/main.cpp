@@ -3,8 +3,9 @@
 // with 1618. The command line (command_line.h) may make the run silent, log
 // it and choose what the wizard would; the exit code says how it ended:
 //   0 installed (or only the running copy raised, or the usage shown)
-//   1602 cancelled, 1603 failed and rolled back, 1618 another copy runs,
-//   87 a bad command line.
+//   1602 cancelled, 1603 failed and rolled back (or its rollback left for the
+//   next start), 1618 another copy runs or an interrupted install is not
+//   settled, 87 a bad command line.
 //
 // The process enters at tolmEntry with no C runtime start-up before it (see
 // tolm_bare_entry in cmake/product.cmake): nothing here needs one, and the
@@ -80,14 +81,25 @@ int runFirstCopy()
 {
     // An install that was killed is settled before anything is offered: the
     // pages page then proposes the install that is really there. One that
-    // another copy, under any name, still runs is that copy's.
-    const Settling settling = settleInterruptedInstall();
-    if (settling == Settling::running) {
+    // another copy, under any name, still runs is that copy's. A journal that
+    // stays, refused or not yet settled, is never overwritten by a new run:
+    // nothing is changed until it is settled.
+    switch (settleInterruptedInstall()) {
+    case Settling::running:
         showInstallError(installRunningText);
         return ERROR_INSTALL_ALREADY_RUNNING;
-    }
-    if (settling == Settling::refused)
+    case Settling::refused:
         showInstallError(journalRefusedText);
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    case Settling::unfinished: {
+        static WCHAR text[pathCapacity + 200];
+        wsprintfW(text, settleBlockedFormat, settleBlocker());
+        showInstallErrorText(text);
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    }
+    default:
+        break;
+    }
     if (!applyInstallOptions(options))
         return ERROR_INVALID_PARAMETER;
     if (options.silent)
@@ -105,7 +117,7 @@ const char* resultText(int code)
     case ERROR_INSTALL_FAILURE:
         return "failed, rolled back";
     case ERROR_INSTALL_ALREADY_RUNNING:
-        return "another copy is running";
+        return "another install runs or is not settled";
     default:
         return "bad command line";
     }

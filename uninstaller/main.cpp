@@ -6,8 +6,9 @@
 // done, with its result as the exit code:
 //   0 everything was removed (or nothing was installed here)
 //   1602 the user answered No, 1603 something stayed (or its folder was
-//   refused: nothing was removed), 1618 an install is running (nothing was
-//   removed), 87 a bad command line or a log that is refused.
+//   refused: nothing was removed), 1618 an install is running, or an
+//   interrupted one cannot be settled now (nothing was removed), 87 a bad
+//   command line or a log that is refused.
 // Only the uninstaller's own file and folder go after that; should they stay,
 // a run that may show boxes says so, but the exit code is given by then.
 //
@@ -81,14 +82,31 @@ static DWORD refuseWhileInstalling(bool silent)
 }
 
 // An install killed halfway is settled first: rolled back, the earlier
-// install it replaced is whole again, and its key is restored. False when
-// its run goes on after all: then nothing may be removed.
-static bool settleFirst(bool silent)
+// install it replaced is whole again, and its key is restored. Then the
+// result of the removal; 1618 when the install's run goes on after all, or
+// its journal stays (refused, or not settled now): then nothing may be
+// removed, as the key holds the journal.
+static DWORD settleFirst(bool silent)
 {
-    const Settling settling = settleInterruptedInstall();
-    if (settling == Settling::refused)
-        showText(journalRefusedText, silent, MB_ICONWARNING);
-    return settling != Settling::running;
+    switch (settleInterruptedInstall()) {
+    case Settling::running:
+        return refuseWhileInstalling(silent);
+    case Settling::refused:
+        showText(journalRefusedText, silent, MB_ICONERROR);
+        break;
+    case Settling::unfinished: {
+        static WCHAR message[pathCapacity + 200];
+        wsprintfW(message, settleBlockedFormat, settleBlocker());
+        logAction("message", message, "");
+        if (!silent)
+            MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+        break;
+    }
+    default:
+        return ERROR_SUCCESS;
+    }
+    logText("result", "an interrupted install is not settled (exit code 1618)");
+    return ERROR_INSTALL_ALREADY_RUNNING;
 }
 
 // The temp copy: removes the book, reports to the original, and once the
@@ -97,12 +115,10 @@ static DWORD finishRemoval(const RemovalCommand& command)
 {
     if (command.log)
         useLog(command.log);
-    DWORD result;
-    if (settleFirst(command.silent)) {
+    DWORD result = settleFirst(command.silent);
+    if (result == ERROR_SUCCESS) {
         removeBook(command.exePath, report);
         result = concludeRemoval(command.silent);
-    } else {
-        result = refuseWhileInstalling(command.silent);
     }
     sendResult(command.resultPipe, result);
     if (waitForOriginal(command.original)) {
@@ -210,8 +226,9 @@ static DWORD askAndRemove()
     HANDLE resultPipe = nullptr;
     if (startRemovalCopy(exePath, silent, resultPipe))
         return waitForResult(resultPipe);
-    if (!settleFirst(silent))
-        return refuseWhileInstalling(silent);
+    const DWORD settled = settleFirst(silent);
+    if (settled != ERROR_SUCCESS)
+        return settled;
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
     return concludeRemoval(silent);
 }
