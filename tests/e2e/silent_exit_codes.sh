@@ -39,7 +39,7 @@ expect_drive "iconic: 1" minimize
 watch_run "$(installer_command "/S /LOG=$(z_path "$work/busy.log")")"
 expect_unattended $exit_busy
 read_run_log "$work/busy.log"
-expect_log_line result "another copy is running (exit code 1618)" ""
+expect_log_line result "another install runs or is not settled (exit code 1618)" ""
 [ "$(grep -cv $'^command line\t\|^result\t' <<<"$run_log")" = 0 ] || fail "the busy copy logged actions"
 expect_drive "iconic: 1" window-state
 expect_drive "title: $caption" title

@@ -3,6 +3,7 @@
 // reached (after the failing one, or skipped by the variant), keep their bytes.
 #include "install_test_base.h"
 
+#include <sddl.h>
 #include <string.h>
 
 #include <functional>
@@ -29,6 +30,20 @@ struct UnreachedCase {
 std::string fileName(List list, size_t index)
 {
     return list == List::main ? mainNames()[index] + ".htm" : extraNames()[index];
+}
+
+// Gives the uninstall key the rights that sddl describes.
+bool setUninstallKeyRights(const char* sddl)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+                     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return set;
 }
 
 TEST_F(InstallTest, rollbackKeepsFilesAtNamesItNeverReached)
@@ -81,11 +96,13 @@ TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
         const char* label;
         std::string blocker;   // made beside the earlier install
         bool readOnly;         // the first page is read-only instead
+        bool keyLocked;        // the key refuses the journal instead
     };
     const BlockedCase cases[] = {
-        {"a set-aside name taken by a file of the user's", mainNames()[40] + ".htm~tolm", false},
-        {"the uninstaller's set-aside name taken", "Kestrun.exe~tolm", false},
-        {"a read-only page", "", true},
+        {"a set-aside name taken by a file of the user's", mainNames()[40] + ".htm~tolm", false, false},
+        {"the uninstaller's set-aside name taken", "Kestrun.exe~tolm", false, false},
+        {"a read-only page", "", true, false},
+        {"a journal that cannot be written", "", false, true},
     };
     for (const BlockedCase& test : cases) {
         SCOPED_TRACE(test.label);
@@ -93,6 +110,8 @@ TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
         const std::string firstPage = pagesFolder() + "\\" + mainNames().front() + ".htm";
         if (test.readOnly)
             SetFileAttributesW(wideText(firstPage).c_str(), FILE_ATTRIBUTE_READONLY);
+        else if (test.keyLocked)
+            ASSERT_TRUE(setUninstallKeyRights("D:P(D;;0x6;;;WD)(A;;KA;;;WD)"));   // no value may be set
         else
             writeFile(pagesFolder() + "\\" + test.blocker, "the user's own file");
         const std::map<std::string, std::string> filesBefore = filesBelow(root);
@@ -106,6 +125,7 @@ TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
         EXPECT_EQ(filesBelow(root), filesBefore);
         EXPECT_EQ(readUninstallValues(), valuesBefore);
         SetFileAttributesW(wideText(firstPage).c_str(), FILE_ATTRIBUTE_NORMAL);
+        setUninstallKeyRights("D:(A;;KA;;;WD)");
         removeTree(pagesFolder());
         removeTree(iconFolder());
         deleteUninstallKey();
@@ -119,7 +139,11 @@ TEST_F(InstallTest, aBookFileThatCannotBeSetAsideStopsTheRunBeforeAnythingMoves)
 enum class Killed {
     open,            // rolled back
     committed,       // completed
+    committedElsewhere,  // committed into another folder than the earlier install's: completed, and the earlier goes
     earlierLayout,   // open, its journal in the layout without the writer: rolled back
+    unversioned,     // open, its journal in the layout before the version: rolled back
+    unknownVersion,  // a layout this release does not know: left alone
+    pageHeld,        // open, and a page it wrote held open without delete sharing: kept until it is free
     journalDamaged,  // not a record: left alone
     foreignNames,    // the record names a file of the user's as the run's own
     otherFolder,     // the key names an uninstaller in another folder than the record's
@@ -127,7 +151,7 @@ enum class Killed {
     writerRuns,      // the process that wrote the journal still runs
 };
 
-enum class Outcome { restored, completed, leftAlone };
+enum class Outcome { restored, completed, completedElsewhere, leftAlone, restoredOnceFree };
 
 InstallRecord killedRun;
 
@@ -137,7 +161,22 @@ std::string killedRunUninstaller(const std::string& pagesFolder)
 }
 
 // The writer's identity ends the journal: its process id and start time.
+// The version follows the magic number and the size.
 constexpr size_t writerBytes = 3 * sizeof(uint32_t);
+constexpr size_t versionAt = 2 * sizeof(uint32_t);
+
+// The journal as an earlier release wrote it: without the version, and
+// without the writer's identity too when identity is false.
+void toUnversionedLayout(std::string& journal, bool identity)
+{
+    journal.erase(versionAt, sizeof(uint32_t));
+    if (!identity)
+        journal.resize(journal.size() - writerBytes);
+    const uint32_t size = uint32_t(journal.size());
+    memcpy(&journal[4], &size, sizeof size);   // after the magic number
+}
+
+HANDLE heldPage = INVALID_HANDLE_VALUE;
 
 void rewriteJournal(const std::function<void(std::string&)>& change)
 {
@@ -175,12 +214,23 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
         killedRun.committed = 1;
         writeJournal(killedRun);
         break;
+    case Killed::committedElsewhere:
+        killedRun.committed = 1;
+        writeJournal(killedRun);
+        break;
     case Killed::earlierLayout:
-        rewriteJournal([](std::string& journal) {
-            journal.resize(journal.size() - writerBytes);
-            const uint32_t size = uint32_t(journal.size());
-            memcpy(&journal[4], &size, sizeof size);   // after the magic number
-        });
+        rewriteJournal([](std::string& journal) { toUnversionedLayout(journal, false); });
+        break;
+    case Killed::unversioned:
+        rewriteJournal([](std::string& journal) { toUnversionedLayout(journal, true); });
+        break;
+    case Killed::unknownVersion:
+        rewriteJournal([](std::string& journal) { journal[versionAt] = 99; });
+        break;
+    case Killed::pageHeld:
+        heldPage = CreateFileW(wideText(pagesFolder + "\\" + mainNames().front() + ".htm").c_str(), GENERIC_READ,
+                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(heldPage, INVALID_HANDLE_VALUE);
         break;
     case Killed::journalDamaged:
         writeUninstallValues({{"InstallJournal", {REG_BINARY, "not a record"}}});
@@ -234,7 +284,14 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
     const KilledCase cases[] = {
         {"open: rolled back", Killed::open, Settling::settled, Outcome::restored},
         {"committed: completed", Killed::committed, Settling::settled, Outcome::completed},
+        {"committed into another folder: the earlier install goes", Killed::committedElsewhere, Settling::settled,
+         Outcome::completedElsewhere},
         {"a journal of the earlier layout: rolled back", Killed::earlierLayout, Settling::settled, Outcome::restored},
+        {"a journal without a version: rolled back", Killed::unversioned, Settling::settled, Outcome::restored},
+        {"a version this release does not know: left alone", Killed::unknownVersion, Settling::refused,
+         Outcome::leftAlone},
+        {"a page held open: kept, then rolled back once free", Killed::pageHeld, Settling::unfinished,
+         Outcome::restoredOnceFree},
         {"damaged journal: left alone", Killed::journalDamaged, Settling::refused, Outcome::leftAlone},
         {"names that are not the book's", Killed::foreignNames, Settling::refused, Outcome::leftAlone},
         {"a folder the key does not name", Killed::otherFolder, Settling::refused, Outcome::leftAlone},
@@ -248,7 +305,10 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
         writeEarlierInstall(true);
         const std::map<std::string, std::string> earlierFiles = filesBelow(root);
         const KeyValues earlierValues = readUninstallValues();
-        killRunOverEarlierInstall(pagesFolder(), iconFolder(), test.state, writer);
+        const std::string runFolder =
+            test.state == Killed::committedElsewhere ? programs + "\\Elsewhere" : pagesFolder();
+        makeFolder(runFolder);
+        killRunOverEarlierInstall(runFolder, iconFolder(), test.state, writer);
         const std::map<std::string, std::string> killedFiles = filesBelow(root);
         const KeyValues killedValues = readUninstallValues();
 
@@ -267,15 +327,34 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
             EXPECT_EQ(readUninstallValues().count("InstallJournal"), 0u);
             EXPECT_EQ(readUninstallValue("UninstallString"), killedRunUninstaller(pagesFolder()));
             break;
+        case Outcome::completedElsewhere:
+            // The earlier install went as its uninstaller removes it: only
+            // the user's file stays in its folder.
+            EXPECT_EQ(listFiles(pagesFolder()), std::set<std::string>({"notes.txt"}));
+            EXPECT_EQ(listFiles(runFolder), std::set<std::string>({"Kestrun.exe", mainNames().front() + ".htm"}));
+            EXPECT_EQ(readUninstallValues().count("InstallJournal"), 0u);
+            EXPECT_EQ(readUninstallValue("UninstallString"), killedRunUninstaller(runFolder));
+            break;
         case Outcome::leftAlone:
             EXPECT_EQ(filesBelow(root), killedFiles);
             EXPECT_EQ(readUninstallValues(), killedValues);
+            break;
+        case Outcome::restoredOnceFree:
+            // Nothing else is lost meanwhile, and the next start finishes.
+            EXPECT_EQ(readUninstallValues().count("InstallJournal"), 1u);
+            EXPECT_EQ(std::wstring(settleBlocker()), wideText(pagesFolder() + "\\" + mainNames().front() + ".htm"));
+            CloseHandle(heldPage);
+            heldPage = INVALID_HANDLE_VALUE;
+            EXPECT_EQ(settleInterruptedInstall(), Settling::settled);
+            EXPECT_EQ(filesBelow(root), earlierFiles);
+            EXPECT_EQ(readUninstallValues(), earlierValues);
             break;
         }
         TerminateProcess(writer.hProcess, 0);
         CloseHandle(writer.hThread);
         CloseHandle(writer.hProcess);
         removeTree(pagesFolder());
+        removeTree(programs + "\\Elsewhere");
         removeTree(iconFolder());
         deleteUninstallKey();
     }

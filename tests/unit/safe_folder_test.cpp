@@ -48,6 +48,8 @@ TEST(HoldFolder, aFolderIsHeldOnlyWhereItIsAndAsItIsNamed)
         {"missing", root + "\\missing", FolderVerdict::missing},
         {"below a missing folder", root + "\\missing\\below", FolderVerdict::missing},
         {"a file", root + "\\file", FolderVerdict::missing},
+        // Not gone: its drive may come back, and what lies there with it.
+        {"on a drive that is not there", "Q:\\Books\\Tolm", FolderVerdict::unreadable},
         {"a relative path", "tolm-unit\\hold", FolderVerdict::unreadable},
         {"forward slashes, which the system reads as another path", "C:/tolm-unit/hold/folder",
          FolderVerdict::unreadable},

@@ -10,7 +10,8 @@
 # the earlier install's files aside and written the uninstaller, the
 # registration and the first page. The run is killed there, and the prefix's
 # server is ended with it, as a restart would end it: the single-instance
-# counter lives on in the server.
+# counter lives on in the server. While a page of the killed run is held open,
+# a silent run cannot settle it: it keeps the journal and exits 1618.
 source "$(dirname "$0")/../lib.sh"
 source "$(dirname "$0")/../uninstall_steps.sh"
 source "$(dirname "$0")/faults.sh"
@@ -43,6 +44,18 @@ has_journal && log "install journal: open" || fail "no journal while the run wai
 kill_installer "$installer_pid"
 "$WINESERVER" -k 2>/dev/null
 "$WINESERVER" -w 2>/dev/null
+
+# A page of the killed run held open without delete sharing: its rollback
+# cannot finish, so the next run keeps the journal and installs nothing.
+hold_file "$pages_dir/$(main_page 1)"
+watch_run "$(installer_command "/S /LOG=$(z_path "$work/blocked.log")")"
+expect_unattended $exit_busy
+read_run_log "$work/blocked.log"
+grep -qF "cannot be settled now, because $(windows_path "$pages_dir")\\$(main_page 1)" <<<"$run_log" &&
+    log "blocked: the held page is named" || fail "the log does not name the held page"
+has_journal && log "install journal: kept while the page is held" || fail "the journal is gone"
+kill "$holder_pid" 2>/dev/null
+wait "$holder_pid" 2>/dev/null
 
 start_installer
 expect_drive "title: $welcome_title" wait-title "$welcome_title"

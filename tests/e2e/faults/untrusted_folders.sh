@@ -171,23 +171,38 @@ rm "$pages_dir"
 mv "$pages_dir.real" "$pages_dir"
 quiet_uninstall $exit_done
 
+# A refused journal is kept, and nothing else is done until it is gone: a new
+# run's journal would overwrite it.
+readonly refused_journal_text="An interrupted install was left as it is: its record does not match this book's install. Nothing was changed. The record is the value InstallJournal of the uninstall key."
+remove_journal() {
+    timeout "$drive_timeout" "$WINELOADER" reg delete "$uninstall_key" /v InstallJournal /f >/dev/null 2>&1 ||
+        fail "the journal could not be removed"
+}
+
 log "-- 4. an install registered in the link, with a journal naming it"
 set_value "$uninstall_key" UninstallString REG_SZ "\"$link_windows\\Kestrun.exe\""
 fixture plant-journal "$link_windows\\"
-silent_install '/D=C:\Other\Tolm' $exit_done
+silent_install '/D=C:\Other\Tolm' $exit_busy
 expect_log_line "interrupted install found" "its record is not this book's install: left alone" ""
-expect_logged_message "An interrupted install was left as it is: its record does not match this book's install."
+expect_logged_message "$refused_journal_text"
+has_journal || fail "the refused journal is gone"
+remove_journal
+silent_install '/D=C:\Other\Tolm' $exit_done
 expect_log_line "folder refused" "$link_windows" "reached through a link, or unreadable"
 expect_victim_kept
 pages_dir=$(unix_path 'C:\Other\Tolm')
 expect_book_installed 1
 
 log "-- 5. a journal naming C:\\Victim and names that are not the book's"
+fixture plant-journal "$victim_windows\\" keep.txt Kestrun.exe "$(main_page 3)~tolm"
 for program in installer uninstaller; do
-    fixture plant-journal "$victim_windows\\" keep.txt Kestrun.exe "$(main_page 3)~tolm"
-    if [ $program = installer ]; then silent_install "" $exit_done; else quiet_uninstall $exit_done; fi
+    if [ $program = installer ]; then silent_install "" $exit_busy; else quiet_uninstall $exit_busy; fi
     expect_log_line "interrupted install found" "its record is not this book's install: left alone" ""
     expect_victim_kept
+    has_journal || fail "the refused journal is gone after the $program"
 done
+expect_book_installed 1
+remove_journal
+quiet_uninstall $exit_done
 expect_no_uninstall_key
 conclude

@@ -33,7 +33,10 @@ void InstallTest::TearDown()
 void InstallTest::expectMessages(const std::vector<ExpectedMessage>& expected)
 {
     const std::vector<CaughtMessage> shown = stopCatchingMessages();
-    ASSERT_EQ(shown.size(), expected.size());
+    std::string texts;
+    for (const CaughtMessage& message : shown)
+        texts += "\n  " + message.text;
+    ASSERT_EQ(shown.size(), expected.size()) << "shown:" << texts;
     for (size_t i = 0; i < shown.size(); i++) {
         SCOPED_TRACE(expected[i].text);
         EXPECT_EQ(shown[i].caption, expected[i].caption);
