@@ -15,6 +15,8 @@
 //                                        was writing would: NAMEs, or the book's own
 //                                        names when none is given, all written by
 //                                        the run, the first of them set aside
+//   bookfixture key-rights SDDL          give the uninstall key the DACL that SDDL
+//                                        describes
 // The wizard driver reads links and answers message boxes; these jobs are the
 // ones it has no command for. The arguments are taken as UTF-16, so paths the
 // ANSI code page cannot hold arrive whole.
@@ -28,6 +30,7 @@
 #include <cstring>
 
 #include "install_record.h"
+#include "product.h"
 
 namespace {
 
@@ -153,6 +156,19 @@ int plantJournal(int count, wchar_t** names)
     return writeJournal(planted) ? 0 : 1;
 }
 
+int setKeyRights(const wchar_t* sddl)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallKeyPath, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return 1;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const bool set = ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+                     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return set ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -167,6 +183,8 @@ int wmain(int argc, wchar_t** argv)
         return printRights(argv[2]);
     if (argc >= 3 && lstrcmpW(argv[1], L"plant-journal") == 0)
         return plantJournal(argc - 2, argv + 2);
-    std::fprintf(stderr, "usage: bookfixture link|hold|run|rights|plant-journal ...\n");
+    if (argc == 3 && lstrcmpW(argv[1], L"key-rights") == 0)
+        return setKeyRights(argv[2]);
+    std::fprintf(stderr, "usage: bookfixture link|hold|run|rights|plant-journal|key-rights ...\n");
     return 2;
 }

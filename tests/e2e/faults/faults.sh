@@ -25,6 +25,12 @@ expect_box_shown() {
     grep -qxF "msgbox text: $1" <<<"$out" || fail "message text: expected '$1'"
 }
 
+# fixture ARGS...: runs the fixture; its lines are in $out.
+fixture() {
+    timeout "$drive_timeout" "$WINELOADER" "$TOLM_FIXTURE" "$@" >"$work/fixture.out" 2>&1 || fail "fixture $1 failed"
+    out=$(tr -d '\r' <"$work/fixture.out")
+}
+
 # mark_earlier_registration: the installed book's key gets another display
 # name than an install writes, so that a rollback must put the earlier value
 # back rather than leave one that merely looks the same.

@@ -30,12 +30,6 @@ victim=$(unix_path "$victim_windows")
 readonly change_rights=$((0x2 | 0x4 | 0x10 | 0x40 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x40000000 | 0x10000000))
 readonly everyone_sid=S-1-1-0 users_sid=S-1-5-32-545
 
-# fixture ARGS...: runs the fixture; its lines are in $out.
-fixture() {
-    timeout "$drive_timeout" "$WINELOADER" "$TOLM_FIXTURE" "$@" >"$work/fixture.out" 2>&1 || fail "fixture $1 failed"
-    out=$(tr -d '\r' <"$work/fixture.out")
-}
-
 # expect_closed_to_others WINDOWS_PATH: its DACL grants Everyone and Users no
 # right to change it, and its mode has no write bit for others.
 expect_closed_to_others() {
