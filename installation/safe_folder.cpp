@@ -51,7 +51,8 @@ FolderVerdict verdictForError(DWORD error)
 // exists, is a folder, and is not a link. A folder is missing only when the
 // one above it was found without it; a root that cannot be reached (a drive
 // that is away, a server that does not answer) makes the rest unreadable.
-// path is restored on return.
+// The root itself is whatever the drive or share is mounted as: only the
+// open handle's path is checked for it. path is restored on return.
 FolderVerdict checkEveryFolder(WCHAR* path, int start)
 {
     const WCHAR atRoot = path[start];
@@ -60,6 +61,8 @@ FolderVerdict checkEveryFolder(WCHAR* path, int start)
     path[start] = atRoot;
     if (!rootReached)
         return FolderVerdict::unreadable;
+    if (atRoot == L'\0')
+        return FolderVerdict::usable;
     for (int at = start;; at++) {
         const WCHAR kept = path[at];
         if (kept != separator && kept != L'\0')
