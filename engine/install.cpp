@@ -141,6 +141,8 @@ bool installBook(bool valuesKept)
 void reportUnsettled()
 {
     static WCHAR text[pathCapacity + 200];
+    static_assert(sizeof runUnsettledFormat / sizeof(WCHAR) + pathCapacity <= sizeof text / sizeof(WCHAR),
+                  "the message and any path fit");
     wsprintfW(text, runUnsettledFormat, settleBlocker());
     showInstallErrorText(text);
 }

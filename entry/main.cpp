@@ -93,6 +93,8 @@ int runFirstCopy()
         return ERROR_INSTALL_ALREADY_RUNNING;
     case Settling::unfinished: {
         static WCHAR text[pathCapacity + 200];
+        static_assert(sizeof settleBlockedFormat / sizeof(WCHAR) + pathCapacity <= sizeof text / sizeof(WCHAR),
+                      "the message and any path fit");
         wsprintfW(text, settleBlockedFormat, settleBlocker());
         showInstallErrorText(text);
         return ERROR_INSTALL_ALREADY_RUNNING;

@@ -96,6 +96,8 @@ static DWORD settleFirst(bool silent)
         break;
     case Settling::unfinished: {
         static WCHAR message[pathCapacity + 200];
+        static_assert(sizeof settleBlockedFormat / sizeof(WCHAR) + pathCapacity <= sizeof message / sizeof(WCHAR),
+                      "the message and any path fit");
         wsprintfW(message, settleBlockedFormat, settleBlocker());
         logAction("message", message, "");
         if (!silent)
