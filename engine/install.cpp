@@ -204,8 +204,11 @@ bool runInstall()
     // An uninstaller that could not remove itself left its file to the next
     // boot: that must not take this run's.
     cancelPendingDeletes(record.pagesFolder);
+    prepareFlushes(record.pagesFolder);
 
-    if (!installBook(valuesKept) || !commit(pagesFolder)) {
+    // Every written file is flushed and closed before anything touches it again.
+    const bool written = installBook(valuesKept);
+    if (!finishFileFlushes() || !written || !commit(pagesFolder)) {
         const bool undone = undoInstall(record, pagesFolder);
         showInstallError(copyFailedText);
         if (!undone)

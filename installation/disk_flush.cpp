@@ -6,7 +6,8 @@
 // One flush of the whole volume writes everything at once; it needs the
 // right to open the volume, which an administrator has on a local drive.
 // Where the volume cannot be flushed (a network folder, or a system without
-// the call), each file is flushed, and each folder for its entries.
+// the call), each file is flushed as it is written, and each folder for its
+// entries before the commit.
 #include "install_record.h"
 
 #include "install_log.h"
@@ -68,19 +69,85 @@ bool flushFolders(const InstallRecord& record)
     return (record.iconFolder[0] == L'\0' || flushAt(record.iconFolder)) && pages;
 }
 
+// Where the volume does not flush whole, a worker thread flushes and closes
+// each file the run has written while the run decodes the next one: the
+// waits for the disk overlap the work. A run writes at most one file per
+// book name; the last slot holds the null handle that ends the worker.
+bool volumeFlushes;
+HANDLE handedFiles[recordNameLimit + 1];
+LONG handedCount;
+HANDLE filesWaiting;   // a semaphore: one count per handed file, one more for the end
+HANDLE flushWorker;
+volatile LONG flushFailed;
+
+DWORD WINAPI flushHandedFiles(void*)
+{
+    for (int next = 0;; next++) {
+        WaitForSingleObject(filesWaiting, INFINITE);
+        HANDLE file = handedFiles[next];
+        if (!file)
+            return 0;
+        if (!FlushFileBuffers(file))
+            InterlockedExchange(&flushFailed, 1);
+        CloseHandle(file);
+    }
+}
+
 } // namespace
+
+void prepareFlushes(const WCHAR* pagesFolder)
+{
+    volumeFlushes = flushVolume(volumeLetter(pagesFolder));
+    handedCount = 0;
+    flushFailed = 0;
+    if (volumeFlushes)
+        return;
+    filesWaiting = CreateSemaphoreW(nullptr, 0, recordNameLimit + 1, nullptr);
+    flushWorker = filesWaiting ? CreateThread(nullptr, 0, flushHandedFiles, nullptr, 0, nullptr) : nullptr;
+}
+
+bool closeWrittenFile(HANDLE file)
+{
+    if (!volumeFlushes && flushWorker && handedCount < recordNameLimit) {
+        handedFiles[handedCount++] = file;
+        ReleaseSemaphore(filesWaiting, 1, nullptr);
+        return true;
+    }
+    // No worker: flushed here, unless the volume flushes whole.
+    const bool flushed = volumeFlushes || FlushFileBuffers(file);
+    CloseHandle(file);
+    return flushed;
+}
+
+bool finishFileFlushes()
+{
+    if (flushWorker) {
+        handedFiles[handedCount] = nullptr;
+        ReleaseSemaphore(filesWaiting, 1, nullptr);
+        WaitForSingleObject(flushWorker, INFINITE);
+        CloseHandle(flushWorker);
+        flushWorker = nullptr;
+    }
+    if (filesWaiting)
+        CloseHandle(filesWaiting);
+    filesWaiting = nullptr;
+    return !flushFailed;
+}
 
 bool flushBookFiles(const InstallRecord& record)
 {
-    if (flushVolumes(record))
+    if (volumeFlushes && flushVolumes(record))
         return true;
-    WCHAR path[pathCapacity];
-    lstrcpyW(path, record.pagesFolder);
-    const int folderLength = lstrlenW(path);
     bool flushed = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
-    const char* name = record.names;
-    for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
-        flushed = writeNameAt(path, folderLength, name, "") && flushAt(path) && flushed;
+    if (volumeFlushes) {
+        // The volume flushed before the run wrote, but not now: each file instead.
+        WCHAR path[pathCapacity];
+        lstrcpyW(path, record.pagesFolder);
+        const int folderLength = lstrlenW(path);
+        const char* name = record.names;
+        for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
+            flushed = writeNameAt(path, folderLength, name, "") && flushAt(path) && flushed;
+    }
     flushed = flushFolders(record) && flushed;
     logText("files flushed to disk", flushed ? "ok" : "failed");
     return flushed;

@@ -127,6 +127,16 @@ bool undoInstall(InstallRecord& record, HANDLE& pagesFolder);
 bool completeInstall(const InstallRecord& record);
 
 // ---- on disk (disk_flush.cpp) ----
+// Finds out, before the run writes, whether the volume of pagesFolder can be
+// flushed whole; where it cannot, each written file is flushed as it is
+// closed, by a worker thread while the run goes on.
+void prepareFlushes(const WCHAR* pagesFolder);
+// Closes a book file the run has written whole, once it is flushed (or hands
+// it to the worker to do both). False when its flush failed here.
+bool closeWrittenFile(HANDLE file);
+// Waits until every handed file is flushed and closed: before the files are
+// touched again, by the commit or by a rollback. False when a flush failed.
+bool finishFileFlushes();
 // Before the run is marked committed: every book file of the record present
 // in its pages folder, the shortcut and the folders' entries are on disk.
 // One flush of the volume where the run may open it, or each file's. True

@@ -12,6 +12,7 @@
 
 #include "crc32.h"
 #include "inflate_state.h"
+#include "install_record.h"
 #include "safe_folder.h"
 #include "settings.h"
 
@@ -90,11 +91,14 @@ int extractPayloadEntry(HRSRC resource)
     inflateState.outputFile = file;
 
     int result = stored ? copyStored(file, inflateState.inputCursor, expectedSize) : decodeDeflate();
-
-    CloseHandle(file);
     inflateState.outputFile = nullptr;
 
     if (result == 0 && (inflateState.outputCrc != expectedCrc || inflateState.outputSize != expectedSize))
+        result = resultBadEntry;
+    // A whole file goes to disk; a damaged one is only closed, for the rollback to delete.
+    if (result != 0)
+        CloseHandle(file);
+    else if (!closeWrittenFile(file))
         result = resultBadEntry;
     return result;
 }
