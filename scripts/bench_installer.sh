@@ -86,3 +86,58 @@ for ((run = 1; run <= runs; run++)); do
 done
 median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
 printf '%-44s %s ms (runs: %s)\n' "median" "$median" "${times[*]}"
+
+# The peer beside us: the same files, shortcut and key, silent, each install
+# into a fresh folder of one prefix, interleaved with ours, after a warm-up of
+# each. Its installers are 32-bit programs only.
+echo
+if ! command -v makensis >/dev/null; then
+    echo "== Silent install beside the peer: makensis is not installed, no figures =="
+    exit 0
+fi
+if [ "$(wine_arch_of "$timed_installer")" != 32 ]; then
+    echo "== Silent install beside the peer: its installers need 32-bit Wine, no figures =="
+    exit 0
+fi
+peer=$work/peer
+export WINEPREFIX=$work/prefix-silent
+"$root/scripts/wine-prefix" "$WINEPREFIX"
+key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun'
+"$WINELOADER" "$timed_installer" /S '/D=C:\reference' >/dev/null 2>&1
+"$WINELOADER" reg delete "$key" /f >/dev/null 2>&1 || true
+mkdir -p "$peer"
+cp -r "$WINEPREFIX/drive_c/reference" "$peer/files"
+declare -A program=([ours]=$timed_installer)
+for compressor in lzma zlib; do
+    makensis -V1 -DCOMPRESSOR=$compressor -DFILES="$peer/files" -DOUT="$peer/peer-$compressor.exe" \
+        "$root/tests/bench/peer_installer.nsi"
+    program[$compressor]=$peer/peer-$compressor.exe
+done
+silent_runs=${BENCH_SILENT_RUNS:-9}
+echo "== Silent install beside the peer, same files, link and key ($silent_runs rounds, interleaved) =="
+printf '%-44s %8d bytes, of it %d bytes without the payload\n' "ours: TolmSetup.exe" "$file_bytes" "$stub"
+for compressor in lzma zlib; do
+    printf '%-44s %8d bytes\n' "peer, solid $compressor" "$(stat -c %s "${program[$compressor]}")"
+done
+printf '%-44s %8d bytes (documented)\n' "peer's overhead" "$stub_anchor"
+# install NAME FOLDER: one silent install, its milliseconds on stdout.
+install() {
+    local start end
+    start=$(date +%s%N)
+    "$WINELOADER" "${program[$1]}" /S "/D=C:\\$2" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    "$WINELOADER" reg delete "$key" /f >/dev/null 2>&1 || true
+    [ -f "$WINEPREFIX/drive_c/$2/Kestrun.exe" ] || { echo "the $1 install into $2 did not finish" >&2; exit 1; }
+    echo $(((end - start) / 1000000))
+}
+declare -A silent_times
+for name in ours lzma zlib; do install $name "warm-$name" >/dev/null; done
+for ((run = 1; run <= silent_runs; run++)); do
+    for name in ours lzma zlib; do silent_times[$name]+="$(install $name "$name-$run") "; done
+done
+for name in ours lzma zlib; do
+    median=$(printf '%s\n' ${silent_times[$name]} | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+    printf '%-44s %6s ms (runs: %s)\n' "median, $name" "$median" "${silent_times[$name]% }"
+done
+"$WINESERVER" -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
