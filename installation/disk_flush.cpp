@@ -136,19 +136,16 @@ bool finishFileFlushes()
 
 bool flushBookFiles(const InstallRecord& record)
 {
-    if (volumeFlushes && flushVolumes(record))
-        return true;
-    bool flushed = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
+    // Where the volume flushes whole, that covers everything, and a volume
+    // that fails now fails the run. Otherwise the files were flushed as they
+    // were written; the shortcut and the folders' entries remain.
+    bool flushed;
     if (volumeFlushes) {
-        // The volume flushed before the run wrote, but not now: each file instead.
-        WCHAR path[pathCapacity];
-        lstrcpyW(path, record.pagesFolder);
-        const int folderLength = lstrlenW(path);
-        const char* name = record.names;
-        for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
-            flushed = writeNameAt(path, folderLength, name, "") && flushAt(path) && flushed;
+        flushed = flushVolumes(record);
+    } else {
+        const bool link = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
+        flushed = flushFolders(record) && link;
     }
-    flushed = flushFolders(record) && flushed;
     logText("files flushed to disk", flushed ? "ok" : "failed");
     return flushed;
 }
