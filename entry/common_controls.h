@@ -1,7 +1,8 @@
 // Binds the common controls at run time (see common_controls.cpp).
 #pragma once
 
-// Loads comctl32 from System32, points InitCommonControls and PropertySheetA
-// at it and initialises the controls. False if the DLL or either function is
-// missing; then neither function may be called.
-bool bindCommonControls();
+#include "pages.h"
+
+// Loads comctl32 from System32, initialises the controls and returns its
+// PropertySheetA; null if the DLL or either function is missing.
+ShowPropertySheet bindCommonControls();

@@ -66,7 +66,8 @@ int showWizard()
 {
     // Without the common controls there is no wizard, as when PropertySheetA
     // answers -1 for a wizard window it could not create.
-    if (!bindCommonControls() || runWizard() == -1) {
+    const ShowPropertySheet showSheet = bindCommonControls();
+    if (!showSheet || runWizard(showSheet) == -1) {
         // No wizard, so no owner: a page that did start is gone with the frame.
         installSettings.ownerWindow = nullptr;
         showInstallError(cannotCreateText);

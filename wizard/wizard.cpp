@@ -47,7 +47,7 @@ void initWizardPage(PageDescriptor& page, WORD templateId, const char* title, DL
 
 } // namespace
 
-int runWizard()
+int runWizard(ShowPropertySheet showSheet)
 {
     // The frame copies its caption and every title when it starts.
     PageDescriptor pages[pageCount];
@@ -65,5 +65,5 @@ int runWizard()
     header.nPages = pageCount;
     header.nStartPage = 0;
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
-    return static_cast<int>(PropertySheetA(&header));
+    return static_cast<int>(showSheet(&header));
 }
