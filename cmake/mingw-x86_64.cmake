@@ -6,6 +6,10 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)
+# The product's libraries hold link-time-optimisation IR (cmake/product.cmake),
+# which only the plugin-aware archiver indexes.
+set(CMAKE_AR           x86_64-w64-mingw32-gcc-ar-posix)
+set(CMAKE_RANLIB       x86_64-w64-mingw32-gcc-ranlib-posix)
 
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
