@@ -33,11 +33,13 @@ class Image:
         self.directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i) for i in range(16)]
         table = optional + optional_size
         self.sections = []
+        self.section_sizes = {}   # name: (bytes in memory, bytes in the file)
         self.section_characteristics = {}
         for i in range(count):
             name, virtual_size, rva, raw_size, raw_offset = struct.unpack_from("<8sIIII", data, table + 40 * i)
             name = name.rstrip(b"\0").decode()
             self.sections.append((name, rva, max(virtual_size, raw_size), raw_offset))
+            self.section_sizes[name] = (virtual_size, raw_size)
             self.section_characteristics[name] = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
 
     def offset(self, rva):

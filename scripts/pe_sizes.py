@@ -2,6 +2,7 @@
 """Size figures of a PE executable for `make bench`.
 
     pe_sizes.py FILE        prints: file_bytes payload_entries payload_data payload_bytes
+    pe_sizes.py --parts FILE  prints what each part of the file costs, in bytes
 
 Payload entries are the resources of a custom integer type (256 or more),
 which is how bookpack stores them; the program's own resources use the
@@ -33,7 +34,45 @@ def payload_figures(image):
     return count, data, occupied
 
 
+def parts(image):
+    """(label, bytes) of every part of the file; together they are its size.
+
+    The import tables are the end of .text, where cmake/product.ld puts them.
+    """
+    text_virtual, _ = image.section_sizes[".text"]
+    text_rva = next(rva for name, rva, _, _ in image.sections if name == ".text")
+    imports_rva = image.directories[1][0]
+    imports = text_rva + text_virtual - imports_rva if text_rva <= imports_rva < text_rva + text_virtual else 0
+    rsrc_virtual, _ = image.section_sizes.get(".rsrc", (0, 0))
+    reloc_virtual, _ = image.section_sizes.get(".reloc", (0, 0))
+    count, data, occupied = payload_figures(image)
+    own = [(type_id, size) for type_id, _, _, _, size in image.resources()
+           if type_id is not None and type_id < FIRST_CUSTOM_TYPE]
+    own_data = sum((size + 7) // 8 * 8 for _, size in own)
+    icons = sum((size + 7) // 8 * 8 for type_id, size in own if type_id in (3, 14))
+    dialogs = sum((size + 7) // 8 * 8 for type_id, size in own if type_id == 5)
+    rows = [
+        ("headers", image.size_of_headers),
+        ("code and constants", text_virtual - imports),
+        ("import tables", imports),
+        ("base relocations", reloc_virtual),
+        ("resources: dialogs", dialogs),
+        ("resources: icon", icons),
+        ("resources: version and manifest", own_data - dialogs - icons),
+        ("resources: their directory", rsrc_virtual - own_data - occupied),
+    ]
+    if count:
+        rows.append(("payload: %d entries with their directory" % count, occupied))
+    # What is left is the padding of each section to the 512-byte file blocks.
+    rows.append(("padding to 512-byte blocks", len(image.data) - sum(size for _, size in rows)))
+    return rows
+
+
 def main():
+    if sys.argv[1] == "--parts":
+        for label, size in parts(pe_image.read(sys.argv[2])):
+            print("%-44s %8d" % (label, size))
+        return
     image = pe_image.read(sys.argv[1])
     count, data, occupied = payload_figures(image)
     print(len(image.data), count, data, occupied)

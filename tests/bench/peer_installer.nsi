@@ -1,7 +1,8 @@
 ; The peer's installer for the bench: the same files as a silent install of
 ; ours leaves in the pages folder, the same shortcut and the same key values
 ; that name the book, nothing else. makensis -DCOMPRESSOR=lzma|zlib
-; -DFILES=folder -DOUT=file builds it solid with that compressor.
+; -DFILES=folder -DOUT=file builds it solid with that compressor; an empty
+; folder gives the installer without files, its stub.
 Unicode true
 SetCompressor /SOLID ${COMPRESSOR}
 Name "The Tolm Language"
@@ -12,7 +13,7 @@ SilentInstall silent
 
 Section
   SetOutPath "$INSTDIR"
-  File /r "${FILES}/*.*"
+  File /nonfatal /r "${FILES}/*.*"
   CreateDirectory "$DESKTOP\Tolm"
   CreateShortcut "$DESKTOP\Tolm\The Tolm Language.lnk" "$INSTDIR\index.htm"
   WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrun" "DisplayName" "The Tolm Language"
