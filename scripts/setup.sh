@@ -6,9 +6,10 @@ set -eu
 # Both Wine loaders: wine32 runs the 32-bit programs where the host runs
 # 32-bit Linux programs, wine64 runs their 64-bit twin everywhere. osslsigncode
 # and openssl sign the release, python3-yaml writes and reads its manifests.
+# nsis builds the peer's installers that make bench sets beside ours.
 PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine
 xvfb xauth x11-utils cmake make googletest libgtest-dev libdeflate-dev zlib1g-dev unzip zip
-imagemagick clang-14 libclang-rt-14-dev xdotool python3 osslsigncode openssl python3-yaml"
+imagemagick clang-14 libclang-rt-14-dev xdotool python3 osslsigncode openssl python3-yaml nsis"
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # Which Wine this host can run, found out once per setup and recorded for the
