@@ -141,9 +141,9 @@ bool installBook(bool valuesKept)
 void reportUnsettled()
 {
     static WCHAR text[pathCapacity + 200];
-    static_assert(sizeof runUnsettledFormat / sizeof(WCHAR) + pathCapacity <= sizeof text / sizeof(WCHAR),
+    static_assert(sizeof runUnsettledFormat + pathCapacity <= sizeof text / sizeof(WCHAR),
                   "the message and any path fit");
-    wsprintfW(text, runUnsettledFormat, settleBlocker());
+    composePathMessage(text, sizeof text / sizeof(WCHAR), runUnsettledFormat, settleBlocker());
     showInstallErrorText(text);
 }
 

@@ -94,9 +94,9 @@ int runFirstCopy()
         return ERROR_INSTALL_ALREADY_RUNNING;
     case Settling::unfinished: {
         static WCHAR text[pathCapacity + 200];
-        static_assert(sizeof settleBlockedFormat / sizeof(WCHAR) + pathCapacity <= sizeof text / sizeof(WCHAR),
+        static_assert(sizeof settleBlockedFormat + pathCapacity <= sizeof text / sizeof(WCHAR),
                       "the message and any path fit");
-        wsprintfW(text, settleBlockedFormat, settleBlocker());
+        composePathMessage(text, sizeof text / sizeof(WCHAR), settleBlockedFormat, settleBlocker());
         showInstallErrorText(text);
         return ERROR_INSTALL_ALREADY_RUNNING;
     }

@@ -77,6 +77,21 @@ bool widenAscii(WCHAR* out, int capacity, const char* text)
     return text[length] == '\0';
 }
 
+void composePathMessage(WCHAR* out, int capacity, const char* format, const WCHAR* path)
+{
+    int length = 0;
+    for (; *format && length + 1 < capacity; ++format) {
+        if (format[0] == '%' && format[1] == 's') {
+            for (const WCHAR* from = path; *from && length + 1 < capacity; ++from)
+                out[length++] = *from;
+            ++format;
+        } else {
+            out[length++] = WCHAR(static_cast<unsigned char>(*format));
+        }
+    }
+    out[length] = L'\0';
+}
+
 int appendPathName(WCHAR* path, int capacity, const WCHAR* name)
 {
     int length = lstrlenW(path);

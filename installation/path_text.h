@@ -44,3 +44,7 @@ bool samePath(const WCHAR* first, const WCHAR* second);
 // Copies ASCII text (the built-in names, key paths and value names) into out as
 // UTF-16. False, with out holding as much as fits, when it does not fit.
 bool widenAscii(WCHAR* out, int capacity, const char* text);
+// Composes a message into out (capacity characters): format, ASCII text built
+// into the program, widened, with each "%s" replaced by path. Cut to fit, and
+// always terminated.
+void composePathMessage(WCHAR* out, int capacity, const char* format, const WCHAR* path);

@@ -29,12 +29,13 @@ inline constexpr char journalRefusedText[] =
 // What keeps an interrupted install from being settled (a path, or the key),
 // said before anything is changed; and said by a run that could not undo or
 // complete itself.
-inline constexpr wchar_t settleBlockedFormat[] =
-    L"An interrupted install cannot be settled now, because\n%s\n\ncannot be reached or changed. Nothing was "
-    L"changed. Try again once it can be.";
-inline constexpr wchar_t runUnsettledFormat[] =
-    L"The install could not finish undoing or tidying up, because\n%s\n\ncannot be reached or changed. Its record "
-    L"is kept: the next start of the installer finishes the work.";
+// The path takes the place of %s (composePathMessage).
+inline constexpr char settleBlockedFormat[] =
+    "An interrupted install cannot be settled now, because\n%s\n\ncannot be reached or changed. Nothing was "
+    "changed. Try again once it can be.";
+inline constexpr char runUnsettledFormat[] =
+    "The install could not finish undoing or tidying up, because\n%s\n\ncannot be reached or changed. Its record "
+    "is kept: the next start of the installer finishes the work.";
 inline constexpr char defaultPagesFolder[] = "Corvalin";
 inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).

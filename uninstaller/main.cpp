@@ -30,13 +30,13 @@ static const char questionText[] =
 static const char nothingText[] =
     "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
 static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
-// The ASCII parts of the messages that name a path, which wsprintfW widens.
+// The ASCII parts of the messages that name a path, widened as they are composed.
 static const char usageLine[] = "Kestrun.exe [/S] [/LOG=file]\n\n";
 static const char commandProblem[] = "This command line is not understood:\n";
 static const char logProblem[] = "This log file cannot be written:\n";
 static const char logRefusedProblem[] = "This log file is a link, has other names or lies in a linked folder:\n";
-static const char folderRefused[] =
-    "\n\nThis folder or one above it is a link (a junction, symbolic link or mount point), so the book's files "
+static const char folderRefusedFormat[] =
+    "%s\n\nThis folder or one above it is a link (a junction, symbolic link or mount point), so the book's files "
     "could lie elsewhere. Nothing was removed.";
 
 constexpr int messageCapacity = reportCapacity + 100;
@@ -96,9 +96,9 @@ static DWORD settleFirst(bool silent)
         break;
     case Settling::unfinished: {
         static WCHAR message[pathCapacity + 200];
-        static_assert(sizeof settleBlockedFormat / sizeof(WCHAR) + pathCapacity <= sizeof message / sizeof(WCHAR),
+        static_assert(sizeof settleBlockedFormat + pathCapacity <= sizeof message / sizeof(WCHAR),
                       "the message and any path fit");
-        wsprintfW(message, settleBlockedFormat, settleBlocker());
+        composePathMessage(message, sizeof message / sizeof(WCHAR), settleBlockedFormat, settleBlocker());
         logAction("message", message, "");
         if (!silent)
             MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
@@ -150,7 +150,7 @@ static bool folderIsUsable(const WCHAR* exePath, bool silent)
     logAction("folder refused", folder, "reached through a link, or unreadable");
     if (!silent) {
         static WCHAR message[pathCapacity + 200];
-        wsprintfW(message, L"%s%S", folder, folderRefused);
+        composePathMessage(message, sizeof message / sizeof(WCHAR), folderRefusedFormat, folder);
         MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
     }
     logText("result", "folder refused (exit code 1603)");

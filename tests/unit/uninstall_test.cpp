@@ -156,6 +156,34 @@ TEST(PathText, appendPathNameAddsOneSeparatorAndRefusesOverflow)
     }
 }
 
+TEST(PathText, composePathMessagePutsThePathInPlaceAndStaysInItsBuffer)
+{
+    struct Case {
+        const char* format;
+        const WCHAR* path;
+        int capacity;
+        const WCHAR* expected;
+    } cases[] = {
+        {"cannot reach\n%s\n\nnow.", L"C:\\Books", 260, L"cannot reach\nC:\\Books\n\nnow."},
+        {"%s", L"C:\\Łódź 東京", 260, L"C:\\Łódź 東京"},
+        {"no path", L"C:\\Books", 260, L"no path"},
+        {"100% sure: %s", L"D:", 260, L"100% sure: D:"},   // a lone % stays
+        {"ab%scd", L"XY", 7, L"abXYcd"},                     // exactly fits with its NUL
+        {"ab%scd", L"XY", 6, L"abXYc"},                      // cut, still terminated
+        {"ab%scd", L"XYZW", 4, L"abX"},                      // cut inside the path
+        {"ab%scd", L"XY", 1, L""},
+    };
+    for (const Case& c : cases) {
+        WCHAR buffer[300];
+        for (WCHAR& w : buffer)
+            w = L'#';
+        composePathMessage(buffer, c.capacity, c.format, c.path);
+        EXPECT_STREQ(buffer, c.expected) << c.format;
+        for (int i = c.capacity; i < 300; ++i)
+            ASSERT_EQ(buffer[i], L'#') << c.format << ": written past its capacity at " << i;
+    }
+}
+
 TEST(PathText, cutLastNameStepsToTheParent)
 {
     struct Case {
