@@ -141,14 +141,14 @@ floor() {
     end=$(date +%s%N)
     echo $(((end - start) / 1000000))
 }
-declare -A times
+declare -A silent
 median_of() { printf '%s\n' $1 | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 if [ -n "$timing" ]; then
     for name in ours lzma zlib; do install $name "warm-$name" >/dev/null; done
     floor >/dev/null
     for ((run = 1; run <= silent_runs; run++)); do
-        for name in ours lzma zlib; do times[$name]+="$(install $name "$name-$run") "; done
-        times[floor]+="$(floor) "
+        for name in ours lzma zlib; do silent[$name]+="$(install $name "$name-$run") "; done
+        silent[floor]+="$(floor) "
     done
     echo "== Beside the peer: same files, link and key; silent install under Wine, median of $silent_runs interleaved rounds after a warm-up =="
 else
@@ -161,11 +161,11 @@ row() {
     printf '%-30s %12s %16s %10s   %s\n' "$1" "$2" "$3" "$ms" "${4% }"
 }
 printf '%-30s %12s %16s %10s   %s\n' "" "file bytes" "without payload" "install" "runs (ms)"
-row "ours, TolmSetup.exe" "$file_bytes" "$stub" "${times[ours]:-}"
-row "peer, solid LZMA" "$(stat -c %s "${program[lzma]}")" "" "${times[lzma]:-}"
-row "peer, solid zlib" "$(stat -c %s "${program[zlib]}")" "" "${times[zlib]:-}"
+row "ours, TolmSetup.exe" "$file_bytes" "$stub" "${silent[ours]:-}"
+row "peer, solid LZMA" "$(stat -c %s "${program[lzma]}")" "" "${silent[lzma]:-}"
+row "peer, solid zlib" "$(stat -c %s "${program[zlib]}")" "" "${silent[zlib]:-}"
 row "peer, no files" "$(stat -c %s "${program[empty]}")" "$(stat -c %s "${program[empty]}")" ""
 row "peer, documented overhead" "" "$stub_anchor" ""
-row "floor: start, read, exit" "" "" "${times[floor]:-}"
+row "floor: start, read, exit" "" "" "${silent[floor]:-}"
 "$WINESERVER" -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
