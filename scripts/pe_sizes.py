@@ -62,7 +62,8 @@ def parts(image):
         ("resources: their directory", rsrc_virtual - own_data - occupied),
     ]
     if count:
-        rows.append(("payload: %d entries with their directory" % count, occupied))
+        rows.append(("payload: %d archives" % count, data))
+        rows.append(("payload: their directory and alignment", occupied - data))
     # What is left is the padding of each section to the 512-byte file blocks.
     rows.append(("padding to 512-byte blocks", len(image.data) - sum(size for _, size in rows)))
     return rows
