@@ -79,6 +79,8 @@ bool widenAscii(WCHAR* out, int capacity, const char* text)
 
 void composePathMessage(WCHAR* out, int capacity, const char* format, const WCHAR* path)
 {
+    if (capacity <= 0)
+        return;
     int length = 0;
     for (; *format && length + 1 < capacity; ++format) {
         if (format[0] == '%' && format[1] == 's') {

@@ -46,5 +46,5 @@ bool samePath(const WCHAR* first, const WCHAR* second);
 bool widenAscii(WCHAR* out, int capacity, const char* text);
 // Composes a message into out (capacity characters): format, ASCII text built
 // into the program, widened, with each "%s" replaced by path. Cut to fit, and
-// always terminated.
+// terminated; a capacity of 0 or less leaves out untouched.
 void composePathMessage(WCHAR* out, int capacity, const char* format, const WCHAR* path);

@@ -162,7 +162,7 @@ TEST(PathText, composePathMessagePutsThePathInPlaceAndStaysInItsBuffer)
         const char* format;
         const WCHAR* path;
         int capacity;
-        const WCHAR* expected;
+        const WCHAR* expected;   // null: nothing written
     } cases[] = {
         {"cannot reach\n%s\n\nnow.", L"C:\\Books", 260, L"cannot reach\nC:\\Books\n\nnow."},
         {"%s", L"C:\\Łódź 東京", 260, L"C:\\Łódź 東京"},
@@ -172,13 +172,15 @@ TEST(PathText, composePathMessagePutsThePathInPlaceAndStaysInItsBuffer)
         {"ab%scd", L"XY", 6, L"abXYc"},                      // cut, still terminated
         {"ab%scd", L"XYZW", 4, L"abX"},                      // cut inside the path
         {"ab%scd", L"XY", 1, L""},
+        {"ab%scd", L"XY", 0, nullptr},                       // no room at all: untouched
     };
     for (const Case& c : cases) {
         WCHAR buffer[300];
         for (WCHAR& w : buffer)
             w = L'#';
         composePathMessage(buffer, c.capacity, c.format, c.path);
-        EXPECT_STREQ(buffer, c.expected) << c.format;
+        if (c.expected)
+            EXPECT_STREQ(buffer, c.expected) << c.format;
         for (int i = c.capacity; i < 300; ++i)
             ASSERT_EQ(buffer[i], L'#') << c.format << ": written past its capacity at " << i;
     }
