@@ -34,7 +34,8 @@
 # build error, so probing is off and nothing ever needs it; VLAs and alloca,
 # which the frame size does not show, are errors too.
 set(TOLM_PRODUCT_COMPILE_OPTIONS
-    -Oz -flto -ffat-lto-objects -fconserve-stack -fno-builtin-memcmp -fno-builtin-memmove -fno-exceptions -fno-rtti
+    -Oz -flto -ffat-lto-objects -fconserve-stack -fno-builtin-memcmp -fno-builtin-memmove
+    -fno-exceptions -fno-rtti
     -fno-asynchronous-unwind-tables -ffunction-sections -fno-ident -malign-data=abi
     -mno-stack-arg-probe -Werror=frame-larger-than=4000 -Werror=vla -Werror=alloca
     -Wall -Wextra
