@@ -3,6 +3,7 @@
 #include "registration.h"
 
 #include "install_log.h"
+#include "install_record.h"
 #include "product.h"
 #include "settings.h"
 
@@ -37,7 +38,8 @@ HKEY openKey()
 // Sets one value and logs it as "name = data".
 bool setValue(HKEY key, RegisteredValue value, DWORD type, const void* data, DWORD size, const WCHAR* shown)
 {
-    const WCHAR* name = registeredValueNames[value];
+    WCHAR name[valueNameCapacity];
+    widenAscii(name, valueNameCapacity, registeredValueNames[value]);
     const bool set = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
     WCHAR subject[logSubjectCapacity];
     wsprintfW(subject, L"%s = %s", name, shown);
@@ -59,9 +61,9 @@ bool setNumber(HKEY key, RegisteredValue value, DWORD number)
 
 } // namespace
 
-const WCHAR* const registeredValueNames[registeredValueCount] = {
-    L"UninstallString", L"QuietUninstallString", L"DisplayName", L"DisplayIcon", L"DisplayVersion",
-    L"Publisher", L"InstallLocation", L"NoModify", L"NoRepair", L"EstimatedSize",
+const char* const registeredValueNames[registeredValueCount] = {
+    "UninstallString", "QuietUninstallString", "DisplayName", "DisplayIcon", "DisplayVersion",
+    "Publisher", "InstallLocation", "NoModify", "NoRepair", "EstimatedSize",
 };
 
 bool registerUninstaller(const WCHAR* uninstallerPath)

@@ -4,9 +4,10 @@
 #include <windows.h>
 
 // The values the registration sets, in the order it sets them: the install
-// keeps their earlier contents before it replaces them.
+// keeps their earlier contents before it replaces them. ASCII, widened where
+// they are used.
 constexpr int registeredValueCount = 10;
-extern const WCHAR* const registeredValueNames[registeredValueCount];
+extern const char* const registeredValueNames[registeredValueCount];
 
 // Creates or opens the uninstall key and sets every value of the entry but
 // the size: "UninstallString" and "QuietUninstallString" (uninstallerPath in

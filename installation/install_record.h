@@ -178,10 +178,10 @@ bool setAsideBookFiles(InstallRecord& record);
 bool setAsideLink(InstallRecord& record, const WCHAR* linkPath);
 
 // ---- the uninstall key's values (saved_values.cpp) ----
-// Records whether the key exists and the current values of the count names.
-// False when a value cannot be kept: it is larger than its slot, or there are
-// more names than slots.
-bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int count);
+// Records whether the key exists and the current values of the count names
+// (ASCII, as the program spells them). False when a value cannot be kept: its
+// name or data is larger than its slot, or there are more names than slots.
+bool saveUninstallValues(InstallRecord& record, const char* const* names, int count);
 // Puts every saved value back, deleting those that were absent. True when all
 // of it succeeded. Deleting a key the run created is the caller's last step.
 bool restoreUninstallValues(const InstallRecord& record);

@@ -9,12 +9,12 @@
 #include "product.h"
 #include "removal.h"
 
-bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int count)
+bool saveUninstallValues(InstallRecord& record, const char* const* names, int count)
 {
     if (count > savedValueCount)
         return false;
     for (int i = 0; i < count; i++) {
-        if (lstrlenW(names[i]) >= valueNameCapacity)
+        if (lstrlenA(names[i]) >= valueNameCapacity)
             return false;
     }
     HKEY key;
@@ -22,7 +22,7 @@ bool saveUninstallValues(InstallRecord& record, const WCHAR* const* names, int c
     bool kept = true;
     for (int i = 0; i < count && kept; i++) {
         SavedValue& value = record.values[i];
-        lstrcpyW(value.name, names[i]);
+        widenAscii(value.name, valueNameCapacity, names[i]);
         value.existed = 0;
         value.size = 0;
         if (!record.keyExisted)

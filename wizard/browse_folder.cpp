@@ -125,16 +125,18 @@ int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
 }
 
 // Runs the dialog rooted at root; frees the chosen item before it returns.
-int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const WCHAR* title, WCHAR* path,
+int runBrowseDialog(IMalloc* allocator, LPITEMIDLIST root, const char* title, WCHAR* path,
                     WCHAR* newFolder)
 {
     lstrcpynW(browseNewFolder, newFolder, chainCapacity);
     WCHAR displayName[MAX_PATH];
+    WCHAR wideTitle[browseTitleCapacity];
+    widenAscii(wideTitle, browseTitleCapacity, title);
     BROWSEINFOW info = {};
     info.hwndOwner = installSettings.ownerWindow;
     info.pidlRoot = root;
     info.pszDisplayName = displayName;
-    info.lpszTitle = title;
+    info.lpszTitle = wideTitle;
     info.ulFlags = browseFlags;
     info.lpfn = browseCallback;
     info.lParam = reinterpret_cast<LPARAM>(path);
@@ -164,7 +166,7 @@ PathKind queryDiskPath(const wchar_t* path)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::folder : PathKind::other;
 }
 
-int browseForDestination(const WCHAR* title, WCHAR* path, WCHAR* newFolder, int rootFolder)
+int browseForDestination(const char* title, WCHAR* path, WCHAR* newFolder, int rootFolder)
 {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)))

@@ -23,8 +23,10 @@
 
 namespace {
 
-constexpr WCHAR pagesBrowseTitle[] = L"Choose where to install help files. (ie, C:)";
-constexpr WCHAR iconBrowseTitle[] = L"Choose where to create Desktop icons.";
+constexpr char pagesBrowseTitle[] = "Choose where to install help files. (ie, C:)";
+constexpr char iconBrowseTitle[] = "Choose where to create Desktop icons.";
+static_assert(sizeof pagesBrowseTitle <= browseTitleCapacity && sizeof iconBrowseTitle <= browseTitleCapacity,
+              "the browse titles fit their buffer");
 
 // The static class's own procedure, to which both display subclasses forward.
 WNDPROC savedStaticProc;
