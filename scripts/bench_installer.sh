@@ -19,15 +19,23 @@ wine_select_for "$timed_installer"
 runs=${BENCH_INSTALL_RUNS:-5}
 work=$root/build/bench/installer
 
-readonly stub_target=34816          # bytes: the installer without its payload, at most the peer's overhead
+readonly stub_anchor=34816          # bytes: the peer's documented overhead, the stub's target
 readonly stub_aim=24576             # bytes: where the stub was before the command line, log and journal
-readonly stub_anchor=34816          # bytes: the peer's documented overhead, about 34 KB
 readonly kestrun_target=16384       # bytes: the uninstaller
 
 rm -rf "$work"
 mkdir -p "$work"
 
 kb() { awk -v b="$1" 'BEGIN { printf "%.1f KB", b / 1024 }'; }
+# median_of "N N ...": the median of the numbers.
+median_of() { printf '%s\n' $1 | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# elapsed_ms COMMAND...: runs it, output dropped and failure ignored; its milliseconds on stdout.
+elapsed_ms() {
+    local start
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    echo $((($(date +%s%N) - start) / 1000000))
+}
 
 echo "== Installer and uninstaller size =="
 read -r file_bytes entries payload_data payload_bytes < <(python3 "$root/scripts/pe_sizes.py" "$installer")
@@ -37,7 +45,7 @@ printf '%-44s %8d bytes (%s)\n' "TolmSetup.exe" "$file_bytes" "$(kb "$file_bytes
 printf '%-44s %8d bytes in %d entries, %d of them archive data\n' "payload resources" \
     "$payload_bytes" "$entries" "$payload_data"
 printf '%-44s %8d bytes (%s); target %s, aim %s\n' "TolmSetup.exe without payload" "$stub" \
-    "$(kb "$stub")" "$(kb $stub_target)" "$(kb $stub_aim)"
+    "$(kb "$stub")" "$(kb $stub_anchor)" "$(kb $stub_aim)"
 printf '%-44s %8d bytes (%s); target %s\n' "Kestrun.exe" "$kestrun_bytes" "$(kb "$kestrun_bytes")" \
     "$(kb $kestrun_target)"
 for program in "$installer" "$kestrun"; do
@@ -90,8 +98,7 @@ for ((run = 1; run <= runs; run++)); do
     times+=("$ms")
     rm -rf "$WINEPREFIX"
 done
-median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
-printf '%-44s %s ms (runs: %s)\n' "median" "$median" "${times[*]}"
+printf '%-44s %s ms (runs: %s)\n' "median" "$(median_of "${times[*]}")" "${times[*]}"
 
 # The peer beside us, in one table: the same files, shortcut and key, each
 # installer built solid with LZMA and with zlib, and once with no files (its
@@ -125,24 +132,15 @@ timing=yes
 silent_runs=${BENCH_SILENT_RUNS:-9}
 # install NAME FOLDER: one silent install, its milliseconds on stdout.
 install() {
-    local start end
-    start=$(date +%s%N)
-    "$WINELOADER" "${program[$1]}" /S "/D=C:\\$2" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
+    local ms
+    ms=$(elapsed_ms "$WINELOADER" "${program[$1]}" /S "/D=C:\\$2")
     "$WINELOADER" reg delete "$key" /f >/dev/null 2>&1 || true
     [ -f "$WINEPREFIX/drive_c/$2/Kestrun.exe" ] || { echo "the $1 install into $2 did not finish" >&2; exit 1; }
-    echo $(((end - start) / 1000000))
+    echo "$ms"
 }
 # floor: the start-and-exit program, its milliseconds on stdout.
-floor() {
-    local start end
-    start=$(date +%s%N)
-    "$WINELOADER" "$timed/uninstaller/Kestrun.exe" /S /unknown >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
+floor() { elapsed_ms "$WINELOADER" "$timed/uninstaller/Kestrun.exe" /S /unknown; }
 declare -A silent
-median_of() { printf '%s\n' $1 | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 if [ -n "$timing" ]; then
     for name in ours lzma zlib; do install $name "warm-$name" >/dev/null; done
     floor >/dev/null

@@ -23,6 +23,11 @@ DIRECTORY_BYTES_PER_ENTRY = (2 * (pe_image.RESOURCE_DIRECTORY_BYTES + pe_image.R
                              + pe_image.RESOURCE_ENTRY_BYTES + pe_image.RESOURCE_DATA_ENTRY_BYTES)
 
 
+def aligned(size):
+    """Bytes a resource's data takes: each starts on an 8-byte boundary."""
+    return (size + 7) // 8 * 8
+
+
 def payload_figures(image):
     count = data = occupied = 0
     for type_id, _, _, _, size in image.resources():
@@ -30,7 +35,7 @@ def payload_figures(image):
             continue
         count += 1
         data += size
-        occupied += DIRECTORY_BYTES_PER_ENTRY + (size + 7) // 8 * 8
+        occupied += DIRECTORY_BYTES_PER_ENTRY + aligned(size)
     return count, data, occupied
 
 
@@ -48,9 +53,9 @@ def parts(image):
     count, data, occupied = payload_figures(image)
     own = [(type_id, size) for type_id, _, _, _, size in image.resources()
            if type_id is not None and type_id < FIRST_CUSTOM_TYPE]
-    own_data = sum((size + 7) // 8 * 8 for _, size in own)
-    icons = sum((size + 7) // 8 * 8 for type_id, size in own if type_id in (3, 14))
-    dialogs = sum((size + 7) // 8 * 8 for type_id, size in own if type_id == 5)
+    own_data = sum(aligned(size) for _, size in own)
+    icons = sum(aligned(size) for type_id, size in own if type_id in (3, 14))   # RT_ICON, RT_GROUP_ICON
+    dialogs = sum(aligned(size) for type_id, size in own if type_id == 5)       # RT_DIALOG
     rows = [
         ("headers", image.size_of_headers),
         ("code and constants", text_virtual - imports),
