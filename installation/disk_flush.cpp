@@ -136,16 +136,16 @@ bool finishFileFlushes()
 
 bool flushBookFiles(const InstallRecord& record)
 {
-    // Where the volume flushes whole, that covers everything, and a volume
-    // that fails now fails the run. Otherwise the files were flushed as they
-    // were written; the shortcut and the folders' entries remain.
-    bool flushed;
-    if (volumeFlushes) {
-        flushed = flushVolumes(record);
-    } else {
-        const bool link = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
-        flushed = flushFolders(record) && link;
-    }
+    // Where the pages volume flushes whole, that covers the book files and
+    // the folder's entries, and a volume that fails now fails the run.
+    // Otherwise the files were flushed as they were written; the folder's
+    // entries remain. The shortcut can lie on another volume, one that cannot
+    // be flushed whole (a desktop on a network share), so the link and its
+    // folder's entries are flushed on their own: on a volume just flushed
+    // whole, that finds nothing left to write.
+    const bool pages = volumeFlushes ? flushVolume(volumeLetter(record.pagesFolder)) : flushAt(record.pagesFolder);
+    const bool link = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
+    const bool flushed = (record.iconFolder[0] == L'\0' || flushAt(record.iconFolder)) && link && pages;
     logText("files flushed to disk", flushed ? "ok" : "failed");
     return flushed;
 }

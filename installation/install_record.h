@@ -139,8 +139,10 @@ bool closeWrittenFile(HANDLE file);
 bool finishFileFlushes();
 // Before the run is marked committed: every book file of the record present
 // in its pages folder, the shortcut and the folders' entries are on disk.
-// One flush of the volume where the run may open it, or each file's. True
-// when the flush succeeded.
+// One flush of the pages volume where prepareFlushes found it can be flushed
+// whole, otherwise of the pages folder, the files having been flushed as they
+// were closed; and in either case of the shortcut and its folder, which can
+// lie on another volume. True when every flush succeeded.
 bool flushBookFiles(const InstallRecord& record);
 // Before a journal is removed: the renames and deletions in the record's
 // folders are on disk.
