@@ -17,6 +17,8 @@
 //                                        the run, the first of them set aside
 //   bookfixture key-rights SDDL          give the uninstall key the DACL that SDDL
 //                                        describes
+//   bookfixture short PATH               print PATH with the system's short names
+//                                        (GetShortPathNameW), as %TEMP% may hold them
 // The wizard driver reads links and answers message boxes; these jobs are the
 // ones it has no command for. The arguments are taken as UTF-16, so paths the
 // ANSI code page cannot hold arrive whole.
@@ -169,6 +171,18 @@ int setKeyRights(const wchar_t* sddl)
     return set ? 0 : 1;
 }
 
+int printShortName(const wchar_t* path)
+{
+    wchar_t name[MAX_PATH];
+    const DWORD length = GetShortPathNameW(path, name, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return 1;
+    char utf8[4 * MAX_PATH];
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("%s\n", utf8);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -185,6 +199,8 @@ int wmain(int argc, wchar_t** argv)
         return plantJournal(argc - 2, argv + 2);
     if (argc == 3 && lstrcmpW(argv[1], L"key-rights") == 0)
         return setKeyRights(argv[2]);
-    std::fprintf(stderr, "usage: bookfixture link|hold|run|rights|plant-journal|key-rights ...\n");
+    if (argc == 3 && lstrcmpW(argv[1], L"short") == 0)
+        return printShortName(argv[2]);
+    std::fprintf(stderr, "usage: bookfixture link|hold|run|rights|plant-journal|key-rights|short ...\n");
     return 2;
 }

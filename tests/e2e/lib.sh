@@ -92,11 +92,13 @@ setup() {
     log "scenario $scenario in $work"
 }
 
-# Starts an installer copy (default TOLM_INSTALLER) in the background; its
-# process id is in $installer_pid, its output in $work/installer-N.out.
+# start_installer [EXE [ARGUMENTS...]]: starts an installer copy (default
+# TOLM_INSTALLER) in the background; its process id is in $installer_pid, its
+# output in $work/installer-N.out.
 start_installer() {
     local exe=${1:-$TOLM_INSTALLER}
-    timeout "$installer_timeout" "$WINELOADER" "$exe" >"$work/installer-${#installer_pids[@]}.out" 2>&1 &
+    [ $# -gt 0 ] && shift
+    timeout "$installer_timeout" "$WINELOADER" "$exe" "$@" >"$work/installer-${#installer_pids[@]}.out" 2>&1 &
     installer_pid=$!
     installer_pids+=("$installer_pid")
 }

@@ -155,9 +155,12 @@ registered_uninstaller() {
     printf '%s' "${named%\"}"
 }
 
-# start_uninstaller [WINDOWS_PATH]: runs the installed (or another) Kestrun.exe.
+# start_uninstaller [WINDOWS_PATH [ARGUMENTS...]]: runs the installed (or
+# another) Kestrun.exe.
 start_uninstaller() {
-    timeout "$uninstall_timeout" "$WINELOADER" "${1:-$kestrun_windows_path}" >"$work/uninstaller.out" 2>&1 &
+    local program=${1:-$kestrun_windows_path}
+    [ $# -gt 0 ] && shift
+    timeout "$uninstall_timeout" "$WINELOADER" "$program" "$@" >"$work/uninstaller.out" 2>&1 &
     uninstaller_pid=$!
     installer_pids+=("$uninstaller_pid")
 }

@@ -38,6 +38,15 @@ HWND browseSearch(const void*)
     return found;
 }
 
+// A browse dialog whose tree has selected the folder it starts on: Wine's
+// dialog shows before it has, on a loaded machine long enough to be seen.
+HWND browseSelected(const void*)
+{
+    HWND dialog = browseSearch(nullptr);
+    HWND tree = dialog ? FindWindowExA(dialog, nullptr, "SysTreeView32", nullptr) : nullptr;
+    return tree && SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) ? dialog : nullptr;
+}
+
 HWND browseGone(const void*)
 {
     // Any non-null handle ends the wait: the desktop stands for "no dialog".
@@ -152,7 +161,10 @@ bool selectFolder(HWND dialog, const WCHAR* path)
 
 int browseWaitCommand(int, char**)
 {
-    HWND dialog = waitForBrowseDialog();
+    // A dialog that never selects a folder is still read, as it is.
+    HWND dialog = waitForWindow(browseSelected, nullptr);
+    if (!dialog)
+        dialog = waitForBrowseDialog();
     if (!dialog)
         return 1;
     printTitle("browse", dialog);

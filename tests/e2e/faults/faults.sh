@@ -95,6 +95,22 @@ finish_at_icon_box() {
     expect_box_shown "Didn't create the new Desktop Folder!"
 }
 
+# update_to_icon_box: an update through the wizard, held at the box that
+# reports the icon folder: the scenario's block_name typed into Browse below
+# the earlier install's icon folder, where the file block (the same, as a
+# Unix path) then takes the name. (Needs uninstall_steps.sh.)
+update_to_icon_box() {
+    start_installer
+    go_to_page 1
+    # Browse starts on the earlier install's icon folder; the new one goes below it.
+    expect_drive "clicked: 1003" click 1003
+    expect_drive "selection: Desktop > Tolm" browse-wait
+    expect_drive "field: $block_name" browse-field "$block_name"
+    expect_drive "browse: closed" browse-press ok
+    printf 'a file named like the new icon folder\n' >"$block"
+    finish_at_icon_box
+}
+
 # The name of the Nth page of the main list, as installed.
 main_page() {
     printf '%s.htm' "$(manifest_list main | sed -n "${1}p")"

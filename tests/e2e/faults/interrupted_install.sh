@@ -31,20 +31,6 @@ mark_earlier_registration
 earlier_files=$(find "$pages_dir" -type f | wc -l)
 machine_snapshot "$work/earlier"
 
-# update_to_icon_box: an update through the wizard, held at the box that
-# reports the icon folder.
-update_to_icon_box() {
-    start_installer
-    go_to_page 1
-    # Browse starts on the earlier install's icon folder; the new one goes below it.
-    expect_drive "clicked: 1003" click 1003
-    expect_drive "selection: Desktop > Tolm" browse-wait
-    expect_drive "field: $block_name" browse-field "$block_name"
-    expect_drive "browse: closed" browse-press ok
-    printf 'a file named like the new icon folder\n' >"$block"
-    finish_at_icon_box
-}
-
 update_to_icon_box
 # Half-way indeed: every earlier file is set aside and the journal is open.
 set_aside=$(set_aside_files | wc -l)
