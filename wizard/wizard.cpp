@@ -29,21 +29,20 @@ constexpr char iconPageTitle[] = "Where to install book icon";
 constexpr char pagesPageTitle[] = "Where to install pages";
 constexpr char optionsPageTitle[] = "Options";
 
-constexpr int pageCount = 4;
+// The pages in the order the wizard shows them.
+struct PageSource {
+    WORD templateId;
+    const char* title;
+    DLGPROC procedure;
+};
 
-void initWizardPage(PageDescriptor& page, WORD templateId, const char* title, DLGPROC procedure)
-{
-    page.dwSize = sizeof(PageDescriptor);
-    page.dwFlags = PSP_USETITLE;
-    page.hInstance = installSettings.appInstance;
-    page.pszTemplate = MAKEINTRESOURCEA(templateId);
-    page.pszIcon = nullptr;
-    page.pszTitle = title;
-    page.pfnDlgProc = procedure;
-    page.lParam = 0;
-    page.pfnCallback = nullptr;
-    page.pcRefParent = nullptr;
-}
+constexpr PageSource pageSources[] = {
+    {IDD_WELCOME, wizardCaption, welcomePageProc},
+    {IDD_ICON_FOLDER, iconPageTitle, iconPageProc},
+    {IDD_PAGES_FOLDER, pagesPageTitle, pagesPageProc},
+    {IDD_OPTIONS, optionsPageTitle, optionsPageProc},
+};
+constexpr int pageCount = sizeof pageSources / sizeof *pageSources;
 
 } // namespace
 
@@ -51,19 +50,22 @@ int runWizard(ShowPropertySheet showSheet)
 {
     // The frame copies its caption and every title when it starts.
     PageDescriptor pages[pageCount];
-    initWizardPage(pages[0], IDD_WELCOME, wizardCaption, welcomePageProc);
-    initWizardPage(pages[1], IDD_ICON_FOLDER, iconPageTitle, iconPageProc);
-    initWizardPage(pages[2], IDD_PAGES_FOLDER, pagesPageTitle, pagesPageProc);
-    initWizardPage(pages[3], IDD_OPTIONS, optionsPageTitle, optionsPageProc);
+    ZeroMemory(pages, sizeof pages);
+    for (int i = 0; i < pageCount; i++) {
+        pages[i].dwSize = sizeof(PageDescriptor);
+        pages[i].dwFlags = PSP_USETITLE;
+        pages[i].hInstance = installSettings.appInstance;
+        pages[i].pszTemplate = MAKEINTRESOURCEA(pageSources[i].templateId);
+        pages[i].pszTitle = pageSources[i].title;
+        pages[i].pfnDlgProc = pageSources[i].procedure;
+    }
 
     PROPSHEETHEADERA header;
     ZeroMemory(&header, sizeof header);
     header.dwSize = headerSize;
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_WIZARD | PSH_NOAPPLYNOW;
-    header.hwndParent = nullptr;
     header.pszCaption = wizardCaption;
     header.nPages = pageCount;
-    header.nStartPage = 0;
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
     return static_cast<int>(showSheet(&header));
 }
