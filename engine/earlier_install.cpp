@@ -9,15 +9,11 @@
 
 bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder)
 {
-    if (!readRecordedUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath))
+    // Only a path to the book's own uninstaller names an install of the book.
+    if (!readRecordedUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath) || !isUninstallerPath(exePath))
         return false;
     lstrcpyW(folder, exePath);
-    const int folderLength = cutLastName(folder);
-    WCHAR name[pathCapacity];
-    // Only a path to the book's own uninstaller names an install of the book.
-    if (folderLength < 2 || !writeNameAt(name, 0, uninstallerFileName, "") ||
-        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, exePath + folderLength + 1, -1, name, -1) != CSTR_EQUAL)
-        return false;
+    cutToFolder(folder);
     return isFolder(folder);
 }
 

@@ -66,6 +66,17 @@ bool installEntry(const char* name, const char* suffix, int number)
     return written;
 }
 
+// Expands the short names in folder, a full path ending in a backslash, which
+// it keeps: a short name would have the record and the registration name it
+// otherwise than every later run. The system writes the long form over the
+// short one only when it has all of it; otherwise folder stays as it is.
+// Returns its length.
+int expandFolder(WCHAR* folder)
+{
+    const DWORD length = GetLongPathNameW(folder, folder, pathCapacity);
+    return length > 0 && length < DWORD(pathCapacity) ? int(length) : lstrlenW(folder);
+}
+
 // Runs while pagesDestination.path names the first page, the shortcut's target.
 // A failed icon chain is reported and the link goes into its deepest existing
 // folder. A link already there is set aside first.
@@ -78,6 +89,7 @@ bool placeShortcut()
                           nullptr);
     // createFolderChain leaves the path terminated after the folder's backslash.
     // The folders it made are in the journal before a message can wait.
+    installSettings.desktopBaseLength = expandFolder(icon.path);
     lstrcpynW(record.iconFolder, icon.path, pathCapacity);
     if (!writeJournal(record))
         return false;
@@ -157,8 +169,10 @@ bool commit(HANDLE& pagesFolder)
         record.committed = 0;
         return false;
     }
-    // The install is complete whatever stays: the next start removes it.
-    if (!completeInstall(record))
+    // The install is complete whatever stays: the next start removes it,
+    // unless it is a folder that cannot be reached and the run forgets such.
+    if (!completeInstall(record) &&
+        !(installSettings.forget && settleBlockerUnreachable() && forgetInterruptedInstall()))
         reportUnsettled();
     releaseFolder(pagesFolder);
     return true;
@@ -183,6 +197,12 @@ bool runInstall()
     // another folder.
     const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
 
+    // A name the system would change or refuse fails as a chain that cannot
+    // be made, before anything is.
+    if (findBadName(pages.path + firstFolderStart(pages.path))) {
+        showInstallError(pagesFolderFailedText);
+        return false;
+    }
     if (!checkPagesDestination())
         return false;
     int filePosition = 0;
@@ -193,7 +213,7 @@ bool runInstall()
         showInstallError(pagesFolderFailedText);
         return false;
     }
-    pages.existingLength = filePosition;
+    pages.existingLength = filePosition = expandFolder(pages.path);
     lstrcpyW(record.pagesFolder, pages.path);
     // Held from here to the end of the run: nothing can take its place.
     HANDLE pagesFolder = holdPagesFolder(record.pagesFolder);

@@ -10,14 +10,17 @@ const char registrationFailedText[] =
     "Didn't place the uninstall program in the Add/Remove Control Panel utility!";
 const char iconFolderFailedText[] = "Didn't create the new Desktop Folder!";
 const char copyFailedText[] = "Can't copy the program files to the desired directory!";
-const WCHAR pagesFolderRefusedFormat[] = L"The book cannot be installed in\n%s\n\nbecause %S\n\nChoose another folder.";
+const char pagesFolderRefusedFormat[] = "The book cannot be installed in\n%s\n\nbecause ";
+const char pagesFolderRefusedEnd[] = "\n\nChoose another folder.";
 const char pagesFolderLinkedText[] =
     "it or a folder above it is a link (a junction, symbolic link or mount point), so the book could end up "
     "elsewhere.";
 const char pagesFolderOpenText[] =
     "users other than administrators may change it or own it, so they could replace what an administrator "
     "runs later.";
-const char pagesFolderUnreadableText[] = "it, or who may change it, cannot be read.";
+const char pagesFolderUnreadableText[] =
+    "the system cannot tell which folder it is or who may change it, or one above it cannot be read.";
+const char pagesFolderRootText[] = "it is the root of a drive.";
 
 namespace {
 

@@ -8,11 +8,14 @@ extern const char registrationFailedText[];
 extern const char iconFolderFailedText[];
 extern const char copyFailedText[];
 // Why a pages folder is refused, and the message that names it: the format
-// takes the folder (UTF-16) and one of the reasons (ASCII).
-extern const WCHAR pagesFolderRefusedFormat[];
+// takes the folder (composePathMessage), then one of the reasons and the end
+// follow.
+extern const char pagesFolderRefusedFormat[];
+extern const char pagesFolderRefusedEnd[];
 extern const char pagesFolderLinkedText[];
 extern const char pagesFolderOpenText[];
 extern const char pagesFolderUnreadableText[];
+extern const char pagesFolderRootText[];
 
 // Shows text with the caption "Error during install:" and the error icon,
 // owned by installSettings.ownerWindow, and logs it. A silent run only logs it.

@@ -11,15 +11,23 @@
 namespace {
 
 // Shows why folder was refused.
-void showRefusal(const WCHAR* folder, FolderVerdict verdict)
+void showRefusal(const WCHAR* folder, const char* reason)
 {
-    const char* reason = verdict == FolderVerdict::linked         ? pagesFolderLinkedText
-                         : verdict == FolderVerdict::openToOthers ? pagesFolderOpenText
-                                                                  : pagesFolderUnreadableText;
     // The folder, the reason and the advice, with room to spare.
     static WCHAR text[pathCapacity + 512];
-    wsprintfW(text, pagesFolderRefusedFormat, folder, reason);
+    constexpr int capacity = sizeof text / sizeof *text;
+    composePathMessage(text, capacity, pagesFolderRefusedFormat, folder);
+    appendAscii(text, capacity, reason);
+    appendAscii(text, capacity, pagesFolderRefusedEnd);
     showInstallErrorText(text);
+}
+
+// The reason for a verdict other than usable.
+const char* refusalText(FolderVerdict verdict)
+{
+    return verdict == FolderVerdict::linked         ? pagesFolderLinkedText
+           : verdict == FolderVerdict::openToOthers ? pagesFolderOpenText
+                                                    : pagesFolderUnreadableText;
 }
 
 // Holds folder and, with rights, checks who may change it. The folder stays
@@ -47,16 +55,22 @@ bool checkPagesDestination()
         return true;   // the chain's creation refuses what cannot be composed
     // Without a chain to create, the existing part is the pages folder itself.
     const bool whole = pages.newFolder[0] == L'\0';
-    lstrcpynW(folder, pages.path, (whole ? length : pages.existingLength) + 1);
+    const int folderLength = whole ? length : pages.existingLength;
+    lstrcpynW(folder, pages.path, folderLength + 1);
+    // A drive's or a share's root is no folder of the book's own: the
+    // uninstaller would leave it, and its rights are the whole drive's.
+    if (whole && firstFolderStart(folder) >= folderLength) {
+        showRefusal(folder, pagesFolderRootText);
+        return false;
+    }
     HANDLE held;
     const FolderVerdict verdict = holdChecked(folder, whole, held);
     releaseFolder(held);
-    // Only a link or others' rights refuse a folder here: what cannot be
-    // opened, creating the chain or holding the folder made reports.
-    if ((verdict != FolderVerdict::linked && verdict != FolderVerdict::openToOthers) ||
+    // A folder that is missing is reported when its chain is made.
+    if (verdict == FolderVerdict::usable || verdict == FolderVerdict::missing ||
         isMendedByProtecting(folder, verdict))
         return true;
-    showRefusal(folder, verdict);
+    showRefusal(folder, refusalText(verdict));
     return false;
 }
 
@@ -74,7 +88,7 @@ HANDLE holdPagesFolder(const WCHAR* folder)
     }
     if (verdict != FolderVerdict::usable) {
         releaseFolder(held);
-        showRefusal(folder, verdict);
+        showRefusal(folder, refusalText(verdict));
     }
     return held;
 }

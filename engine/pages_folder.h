@@ -5,10 +5,11 @@
 #include <windows.h>
 
 // Checks the pages destination as the user left it, before anything is made:
-// the part that exists is reached without a link, and the pages folder, when
-// it exists, is one only administrators may change, unless it is the
-// registered install's own, which the install will protect. On a refusal
-// shows (or, silent, logs) a message that names the folder and says why.
+// the pages folder is not a drive's root, the part that exists is reached
+// without a link and can be checked, and the pages folder, when it exists,
+// is one only administrators may change, unless it is the registered
+// install's own, which the install will protect. On a refusal shows (or,
+// silent, logs) a message that names the folder and says why.
 bool checkPagesDestination();
 
 // Holds the pages folder once its chain exists, for the rest of the run: it

@@ -79,11 +79,7 @@ bool registerUninstaller(const WCHAR* uninstallerPath)
     wsprintfW(quiet, quietFormat, uninstallerPath);
     wsprintfW(icon, iconFormat, uninstallerPath);
     lstrcpyW(folder, uninstallerPath);
-    int folderLength = length;
-    while (folderLength > 0 && folder[folderLength - 1] != L'\\')
-        folderLength--;
-    // The folder without its trailing backslash, unless it is a drive root.
-    folder[folderLength > 3 ? folderLength - 1 : folderLength] = L'\0';
+    cutToFolder(folder);
 
     HKEY key = openKey();
     if (!key)

@@ -7,12 +7,13 @@
 #include "arguments.h"
 
 const char usageText[] =
-    "TolmSetup.exe [/S] [/LOG=file] [/VARIANT=0|1] [/ICONS=chain] [/D=folder]\n\n"
+    "TolmSetup.exe [/S] [/LOG=file] [/VARIANT=0|1] [/ICONS=chain] [/FORGET] [/D=folder]\n\n"
     "/S\tSilent: no wizard and no message box.\n"
     "/LOG=file\tWrite every action to file.\n"
     "/VARIANT=1\tThe Corvalin specific book (the default); 0: the plain book.\n"
     "/ICONS=chain\tThe folder below the desktop that receives the book's icon.\n"
     "/D=folder\tThe folder that receives the pages. It must come last; spaces need no quotes.\n"
+    "/FORGET\tForget an unsettled interrupted install.\n"
     "/?\tThis text.\n\n"
     "Exit codes: 0 installed, 1602 cancelled, 1603 failed and rolled back,\n"
     "1618 another install is running, 87 bad command line.";
@@ -114,9 +115,11 @@ bool parseInstallOptions(const wchar_t* commandLine, InstallOptions& options)
             takePagesFolder(options, argument + 3, argument);
             break;
         }
-        if (startsWithOption(argument, "/S") && argument[2] == L'\0') {
+        if (isOption(argument, "/S")) {
             options.silent = true;
-        } else if (startsWithOption(argument, "/?") && argument[2] == L'\0') {
+        } else if (isOption(argument, "/FORGET")) {
+            options.forget = true;
+        } else if (isOption(argument, "/?")) {
             options.usage = true;
         } else if (startsWithOption(argument, "/LOG=")) {
             takeValue(options, argument, argument + 5, where.tooLong, options.logGiven, options.log,

@@ -6,6 +6,7 @@
 //   /ICONS=chain   the icon folder, a chain below the desktop
 //   /D=folder      the pages folder; it must come last and takes the rest of
 //                  the line, spaces included
+//   /FORGET        forget an interrupted install that cannot be settled
 //   /?             the usage
 // Platform-free, so that the host can test it.
 #pragma once
@@ -17,6 +18,7 @@ constexpr int optionQuoteCapacity = 80;    // the part of a bad argument a messa
 struct InstallOptions {
     bool silent;
     bool usage;
+    bool forget;                              // /FORGET
     int variant;                              // 0 or 1; -1 when not given
     wchar_t pages[optionPathCapacity];        // empty when not given
     wchar_t icons[optionChainCapacity];

@@ -3,7 +3,8 @@
 // typed into its "New Folder:" field: it is split into the part that exists
 // and the chain to create, the chain stays within 79 characters and the path
 // within its buffer, and a name taken by a file is refused. So is a value the
-// composition would read as another place (see holdsColon).
+// composition would read as another place, and a name the system would
+// change or refuse (see refuseBadName).
 #include "install_options.h"
 
 #include "browse_folder.h"
@@ -20,10 +21,9 @@ static_assert(optionPathCapacity == pathCapacity && optionChainCapacity == chain
 
 constexpr char fullPathProblem[] = "must be a full path such as C:\\Books";
 constexpr char chainTooLongProblem[] = "needs more than 79 characters of new folders";
-constexpr char colonProblem[] = "holds a colon, which no folder name may hold";
-constexpr char dotFolderProblem[] = "holds . or .. as a folder name, which would name another folder";
 constexpr char iconPathTooLongProblem[] = "would make a path longer than 259 characters below the desktop";
 constexpr char outsideDesktopProblem[] = "must name folders below the desktop, without a drive, . or ..";
+constexpr char badNameProblem[] = "ends in a dot or space, or holds a character no name may hold";
 constexpr int driveRootLength = 3;   // "D:\"
 
 // The message composeDestination would have shown, kept for the argument's own.
@@ -34,20 +34,12 @@ void keepProblem(const char* message)
     compositionProblem = message;
 }
 
-// The composition reads a colon as the start of another path ("D:\..." takes
-// that drive, "x:y" drops "x:"), and "." and ".." as folders on the way, so
-// a value holding them would put the book somewhere other than it names.
+// The composition reads "." and ".." as folders on the way, and a colon as
+// the start of another path ("D:\..." takes that drive, "x:y" drops "x:"),
+// so a value holding them would put the book somewhere other than it names.
 // The wizard shows the composed path before anything is made; a command line
-// has no such look, so these values are refused.
-bool holdsColon(const wchar_t* text)
-{
-    for (; *text; ++text) {
-        if (*text == L':')
-            return true;
-    }
-    return false;
-}
-
+// has no such look, so these values are refused: all of them as bad names,
+// and an icon chain with "." or ".." first as one that leaves the desktop.
 bool holdsDotFolder(const wchar_t* chain)
 {
     for (const wchar_t* name = chain; *name;) {
@@ -61,14 +53,37 @@ bool holdsDotFolder(const wchar_t* chain)
     return false;
 }
 
+// A name the system would change (it drops a trailing dot or space, and "."
+// and ".." name other folders) or refuse, or that holds a colon, would have
+// the book installed, and recorded, under another name than the one given:
+// refused, naming the name.
+bool refuseBadName(const wchar_t* names, const wchar_t* argument)
+{
+    const wchar_t* name = findBadName(names);
+    if (!name)
+        return false;
+    int length = 0;
+    while (name[length] && name[length] != L'\\')
+        length++;
+    WCHAR quoted[chainCapacity];
+    lstrcpynW(quoted, name, length < chainCapacity ? length + 1 : chainCapacity);
+    // The argument, ': "', the name, '" ' and the problem.
+    static WCHAR text[optionQuoteCapacity + 3 + chainCapacity + 2 + sizeof badNameProblem];
+    wsprintfW(text, L"%s: \"%s\" %S", argument, quoted, badNameProblem);
+    showInstallErrorText(text);
+    return true;
+}
+
 // /ICONS=chain: the chain below the desktop directory, as if typed into the
 // icon page's Browse with the desktop chosen.
 bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
 {
-    if (holdsColon(chain) || holdsDotFolder(chain)) {
+    if (holdsDotFolder(chain)) {
         reportBadArgument(argument, outsideDesktopProblem);
         return false;
     }
+    if (refuseBadName(chain, argument))
+        return false;
     DestinationPath& icon = installSettings.iconDestination;
     initIconDestination(nullptr);
     const int base = installSettings.desktopBaseLength;
@@ -96,20 +111,13 @@ bool applyIconChain(const wchar_t* chain, const wchar_t* argument)
 // in the pages page's Browse and the rest typed.
 bool applyPagesFolder(const wchar_t* folder, const wchar_t* argument)
 {
-    const bool isDrivePath = ((folder[0] | 0x20) >= L'a' && (folder[0] | 0x20) <= L'z') && folder[1] == L':' &&
-                             folder[2] == L'\\';
-    if (!isDrivePath) {
+    if (firstFolderStart(folder) != driveRootLength) {
         reportBadArgument(argument, fullPathProblem);
         return false;
     }
-    if (holdsColon(folder + driveRootLength)) {
-        reportBadArgument(argument, colonProblem);
+    // "." and ".." end in a dot: bad names too.
+    if (refuseBadName(folder + driveRootLength, argument))
         return false;
-    }
-    if (holdsDotFolder(folder + driveRootLength)) {
-        reportBadArgument(argument, dotFolderProblem);
-        return false;
-    }
     // The whole path as the chain: it may hold more than a typed chain would.
     static wchar_t chain[pathCapacity];
     DestinationPath& pages = installSettings.pagesDestination;

@@ -42,9 +42,9 @@ extern volatile LONG instanceCounter;
 namespace {
 
 constexpr char cannotCreateText[] = "Can't create window!";
-constexpr char usageCaption[] = "Install " TOLM_PRODUCT_NAME;
 constexpr char unwritableProblem[] = "cannot be written";
 constexpr char refusedLogProblem[] = "is a link, has other names or lies in a linked folder, and is not written";
+constexpr char uncheckedLogProblem[] = "cannot be checked";
 
 // The options, too large for the entry's frame.
 InstallOptions options;
@@ -84,24 +84,13 @@ int runFirstCopy()
     // pages page then proposes the install that is really there. One that
     // another copy, under any name, still runs is that copy's. A journal that
     // stays, refused or not yet settled, is never overwritten by a new run:
-    // nothing is changed until it is settled.
-    switch (settleInterruptedInstall()) {
-    case Settling::running:
-        showInstallError(installRunningText);
-        return ERROR_INSTALL_ALREADY_RUNNING;
-    case Settling::refused:
-        showInstallError(journalRefusedText);
-        return ERROR_INSTALL_ALREADY_RUNNING;
-    case Settling::unfinished: {
-        static WCHAR text[pathCapacity + 200];
-        static_assert(sizeof settleBlockedFormat + pathCapacity <= sizeof text / sizeof(WCHAR),
-                      "the message and any path fit");
-        composePathMessage(text, sizeof text / sizeof(WCHAR), settleBlockedFormat, settleBlocker());
-        showInstallErrorText(text);
-        return ERROR_INSTALL_ALREADY_RUNNING;
-    }
-    default:
-        break;
+    // nothing is changed until it is settled, or forgotten.
+    const Settling settling = settleInterruptedInstall();
+    installSettings.forget = options.forget;
+    if (settling != Settling::nothing && settling != Settling::settled) {
+        if (!answerUnsettled(settling, L"Error during install:", options.silent, options.forget))
+            return ERROR_INSTALL_ALREADY_RUNNING;
+        installSettings.forget = 1;
     }
     if (!applyInstallOptions(options))
         return ERROR_INVALID_PARAMETER;
@@ -136,7 +125,9 @@ int run()
     if (logOpening != LogOpening::opened) {
         wchar_t argument[optionQuoteCapacity];
         wsprintfW(argument, L"/LOG=%.70s", options.log);
-        reportBadArgument(argument, logOpening == LogOpening::refused ? refusedLogProblem : unwritableProblem);
+        reportBadArgument(argument, logOpening == LogOpening::refused     ? refusedLogProblem
+                                    : logOpening == LogOpening::unchecked ? uncheckedLogProblem
+                                                                          : unwritableProblem);
         return ERROR_INVALID_PARAMETER;
     }
     logAction("command line", GetCommandLineW(), "");
@@ -147,7 +138,7 @@ int run()
     if (options.usage) {
         logText("usage", usageText);
         if (!options.silent)
-            MessageBoxA(nullptr, usageText, usageCaption, MB_OK | MB_ICONINFORMATION);
+            MessageBoxA(nullptr, usageText, wizardCaption, MB_OK | MB_ICONINFORMATION);
         return ERROR_SUCCESS;
     }
     int code = ERROR_SUCCESS;

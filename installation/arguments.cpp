@@ -21,6 +21,15 @@ wchar_t foldAscii(wchar_t c)
     return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
 }
 
+// The rest of text after option, or null when text does not begin with it.
+const wchar_t* skipOption(const wchar_t* text, const char* option)
+{
+    for (; *option; ++option, ++text)
+        if (foldAscii(*text) != foldAscii(wchar_t(static_cast<unsigned char>(*option))))
+            return nullptr;
+    return text;
+}
+
 } // namespace
 
 const wchar_t* skipProgramName(const wchar_t* line)
@@ -83,8 +92,11 @@ const wchar_t* nextArgument(const wchar_t* cursor, wchar_t* out, int capacity, A
 
 bool startsWithOption(const wchar_t* text, const char* option)
 {
-    for (; *option; ++option, ++text)
-        if (foldAscii(*text) != foldAscii(wchar_t(static_cast<unsigned char>(*option))))
-            return false;
-    return true;
+    return skipOption(text, option) != nullptr;
+}
+
+bool isOption(const wchar_t* text, const char* option)
+{
+    const wchar_t* rest = skipOption(text, option);
+    return rest && *rest == L'\0';
 }

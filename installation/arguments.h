@@ -22,3 +22,5 @@ const wchar_t* nextArgument(const wchar_t* cursor, wchar_t* out, int capacity, A
 
 // True when text begins with option (ASCII), compared without regard to case.
 bool startsWithOption(const wchar_t* text, const char* option);
+// True when text is option (ASCII) and nothing more, compared likewise.
+bool isOption(const wchar_t* text, const char* option);

@@ -41,9 +41,10 @@ void removeListedFiles(const WCHAR* folder, const char* names, const char* suffi
             continue;
         // Only plain files go: a folder or a link of a book file's name is not the book's.
         const FileOutcome outcome = deletePlainFile(path);
-        if (outcome != FileOutcome::untouched)
+        if (actedOn(outcome))
             logOutcome("file removed", path, outcome == FileOutcome::done);
         if (outcome == FileOutcome::failed)
             noteFailure(report, path);
+        report.kept += outcome == FileOutcome::left;
     }
 }

@@ -90,8 +90,11 @@ static void searchFolder(WCHAR* folder, int depth, const WCHAR* linkName, FoundL
         if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
             continue;
         bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        // Links and junctions could lead the walk out of the tree or round in a circle.
-        if (isFolder && ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || depth >= linkSearchDepth))
+        // Links and junctions could lead the walk out of the tree or round in
+        // a circle, and a link of the shortcut's name is not the book's: it
+        // stays. A reparse point's entry holds its tag.
+        if (((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isLinkTag(entry.dwReserved0)) ||
+            (isFolder && depth >= linkSearchDepth))
             continue;
         if (!isFolder && !samePath(name, linkName))
             continue;
@@ -123,16 +126,21 @@ void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR*
         const WCHAR* linkPath = found.paths[i];
         if (!linkTargetsFolder(linkPath, bookFolder))
             continue;
-        const bool removed = deletePlainFile(linkPath) == FileOutcome::done;
-        logOutcome("shortcut removed", linkPath, removed);
-        if (!removed) {
-            noteFailure(report, linkPath);
-            continue;
-        }
-        // The link's folder and its parents go while empty, never the desktop itself.
+        // The link's folder is held while the link in it goes: a link
+        // swapped in on the way since the search cannot turn the delete
+        // elsewhere. Then it and its parents go while empty, each held in
+        // turn, never the desktop itself.
         lstrcpyW(folder, linkPath);
-        if (cutLastName(folder) > 0)
+        cutLastName(folder);
+        HANDLE held;
+        const bool removed =
+            holdFolderLogged(folder, held) == FolderVerdict::usable && deletePlainFile(linkPath) == FileOutcome::done;
+        releaseFolder(held);
+        logOutcome("shortcut removed", linkPath, removed);
+        if (removed)
             removeEmptyFolders(folder, desktop, report);
+        else
+            noteFailure(report, linkPath);
     }
     if (found.overflow > 0 || found.foldersLeft < 0)
         noteFailure(report, linkName);

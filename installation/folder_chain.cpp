@@ -7,6 +7,7 @@
 
 #include "install_log.h"
 #include "path_text.h"
+#include "safe_folder.h"
 
 namespace {
 
@@ -45,6 +46,12 @@ bool createFolderChain(int& outLength, const WCHAR* chain, WCHAR* path, int& cou
         path[pos] = L'\0';
     }
 
+    // Nothing is made of a chain with a name the system would change (a
+    // trailing dot or space it drops) or refuse.
+    if (findBadName(chain)) {
+        outLength = int(pos);
+        return false;
+    }
     while (*chain) {
         const size_t length = componentLength(chain);
         // The component, its trailing backslash and a terminator must fit.
@@ -86,7 +93,7 @@ void removeCreatedFolders(WCHAR* path, int end, int count)
     int cut = end - 1;   // the backslash after the folder removed next
     while (count-- > 0 && cut > 0) {
         path[cut] = L'\0';
-        logOutcome("folder removed", path, RemoveDirectoryW(path));
+        removeHeldFolder(path);
         do
             cut--;
         while (cut > 0 && path[cut] != separator);

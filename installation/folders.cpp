@@ -1,9 +1,8 @@
 // Removing the emptied folder chain, within the bound the install could have used.
 #include "removal.h"
 
-#include "install_log.h"
-
 #include "product.h"
+#include "safe_folder.h"
 
 void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalReport& report)
 {
@@ -16,17 +15,17 @@ void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalRepor
     if (length > 0 && path[length - 1] == L'\\')
         path[length - 1] = L'\0';
     while (isBelowFolder(path, boundary)) {
-        if (RemoveDirectoryW(path)) {
-            logAction("folder removed", path, "ok");
-        } else {
-            DWORD error = GetLastError();
-            // A folder that still holds something is the user's: it stays, silently.
-            if (error == ERROR_DIR_NOT_EMPTY)
-                return;
-            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-                noteFailure(report, path);
-                return;
-            }
+        switch (removeHeldFolder(path)) {
+        case FolderRemoval::removed:
+        case FolderRemoval::missing:
+            break;
+        case FolderRemoval::failed:
+            noteFailure(report, path);
+            return;
+        default:
+            // A folder that still holds something is the user's, and one
+            // reached through a link is not ours: it stays.
+            return;
         }
         if (cutLastName(path) == 0)
             return;

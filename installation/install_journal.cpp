@@ -9,7 +9,9 @@
 // The journal carries its layout's version. The records of the two earlier
 // layouts, which had none, and of which the first ended before the writer's
 // identity, are read too: a run of an earlier release that was killed is
-// settled like any other. Any other layout is refused, and so kept.
+// settled like any other. Any other layout of the journal's own mark is a
+// later release's, whose writer cannot be told: it is kept, as a run's that
+// may go on.
 #include "install_record.h"
 
 #include <stddef.h>
@@ -141,6 +143,9 @@ JournalRead readJournal(InstallRecord& record)
     RegCloseKey(key);
     if (status == ERROR_FILE_NOT_FOUND)
         return JournalRead::none;
+    // Larger than any layout this release writes: a later release's.
+    if (status == ERROR_MORE_DATA)
+        return JournalRead::newer;
     if (status != ERROR_SUCCESS || type != REG_BINARY || size < unversionedHeader || stored.magic != journalMagic ||
         stored.size != size)
         return JournalRead::damaged;
@@ -151,7 +156,7 @@ JournalRead readJournal(InstallRecord& record)
         memmove(&stored.record, bytes + unversionedHeader, size - unversionedHeader);
         memset(bytes + size + sizeof stored.version, 0, sizeof stored - size - sizeof stored.version);
     } else if (size != sizeof stored || stored.version != journalVersion) {
-        return JournalRead::damaged;
+        return JournalRead::newer;
     }
     if (!isWellFormed(stored.record))
         return JournalRead::damaged;

@@ -67,6 +67,14 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
     WriteFile(logFile, line, DWORD(used), &written, nullptr);
 }
 
+// What a verdict other than usable on the log or its folder makes of the log.
+LogOpening refusalOf(FolderVerdict verdict)
+{
+    return verdict == FolderVerdict::linked       ? LogOpening::refused
+           : verdict == FolderVerdict::unreadable ? LogOpening::unchecked
+                                                  : LogOpening::unwritable;
+}
+
 } // namespace
 
 LogOpening openLog(const WCHAR* path)
@@ -82,10 +90,10 @@ LogOpening openLog(const WCHAR* path)
     WCHAR folder[pathCapacity];
     lstrcpynW(folder, full, int(name - full) + 1);
     HANDLE held;
-    const FolderVerdict verdict = holdFolder(folder, held);
+    FolderVerdict verdict = holdFolder(folder, held);
     if (verdict != FolderVerdict::usable)
-        return verdict == FolderVerdict::linked ? LogOpening::refused : LogOpening::unwritable;
-    HANDLE file = CreateFileW(full, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+        return refusalOf(verdict);
+    HANDLE file = CreateFileW(full, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     releaseFolder(held);
@@ -94,13 +102,15 @@ LogOpening openLog(const WCHAR* path)
     // Wine shows a link to a file as a plain file of one name; the path the
     // system reached it by tells.
     BY_HANDLE_FILE_INFORMATION info;
-    const bool plain = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
-                       !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-                       isReachedAs(file, full);
+    verdict = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+                      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                      !((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(file))
+                  ? reachedVerdict(file, full)
+                  : FolderVerdict::linked;
     // An existing log is emptied only once it is known to be one.
-    if (!plain || (existed && !SetEndOfFile(file))) {
+    if (verdict != FolderVerdict::usable || (existed && !SetEndOfFile(file))) {
         CloseHandle(file);
-        return plain ? LogOpening::unwritable : LogOpening::refused;
+        return refusalOf(verdict);
     }
     logFile = file;
     return LogOpening::opened;

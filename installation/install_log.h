@@ -9,6 +9,7 @@ enum class LogOpening {
     opened,
     unwritable,  // the file or its folder cannot be opened or written
     refused,     // a link, a file of several names, or not a plain file; or its folder is reached through a link
+    unchecked,   // which file or folder it is cannot be checked (safe_folder.h: unreadable)
 };
 
 // Creates (or empties) the log file. A run with administrator rights must not

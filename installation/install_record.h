@@ -79,13 +79,16 @@ bool setAsideName(WCHAR* out, const WCHAR* path);
 
 // ---- a killed run (interrupted_install.cpp) ----
 enum class Settling {
-    nothing,   // no journal
-    settled,   // rolled back, or completed, as far as it could be
-    running,   // its run goes on in another process: left alone
-    refused,   // damaged, of a layout this version does not know, or it names
-               // anything but this book's install: left alone
-    unfinished,// something could not be settled now: the journal stays, and
-               // settleBlocker() names what blocked it
+    nothing,    // no journal
+    settled,    // rolled back, or completed, as far as it could be
+    running,    // its run goes on in another process, or it is of a later release's
+                // layout, whose writer cannot be told: left alone
+    refused,    // damaged, of a layout this version does not know, or it names
+                // anything but this book's install: left alone
+    unfinished, // something could not be settled now: the journal stays, and
+                // settleBlocker() names what blocked it
+    unreachable,// the same, where that is a folder that cannot be reached (a
+                // drive that is away, perhaps for good)
 };
 
 // Settles what a killed run left, as its journal tells: rolls an open run
@@ -98,13 +101,29 @@ enum class Settling {
 // settle; one that cannot be reached leaves the journal as it is.
 Settling settleInterruptedInstall();
 // The file, folder or key that kept the last settle, rollback or completion
-// from finishing: empty when none did. Only the first one noted is kept.
+// from finishing: empty when none did. Only the first one noted is kept,
+// with whether it is a folder that cannot be reached.
 const WCHAR* settleBlocker();
-void noteSettleBlocker(const WCHAR* path);
-// True when a journal's writer is a process other than this one that still runs.
+bool settleBlockerUnreachable();
+void noteSettleBlocker(const WCHAR* path, bool unreachable = false);
+// True when a journal's writer is a process other than this one that still
+// runs, or it is of a later release's layout, whose writer cannot be told.
 bool installIsRunning();
 // True when there is a journal, of whatever kind.
 bool journalIsPresent();
+
+// ---- a journal that stays (forget_journal.cpp) ----
+// Says why the journal that settleInterruptedInstall left stays: in the log,
+// and unless silent in a box without owner under caption. A journal that is
+// refused, or whose folder cannot be reached, may be forgotten: with forget
+// (/FORGET) it is at once, silent without it the message says how, and
+// otherwise the box asks (No is its default). True when the run may go on:
+// the journal is forgotten.
+bool answerUnsettled(Settling settling, const WCHAR* caption, bool silent, bool forget);
+// Removes the journal and nothing else, unless its writer still runs (this
+// process does not count): what its run left stays as it is. Logs what kept
+// it (settleBlocker()) as forgotten. True when it is gone.
+bool forgetInterruptedInstall();
 
 // Rolls back everything the record lists: deletes the shortcut it saved and
 // restores the one set aside, removes the icon folders it created, deletes the
@@ -157,6 +176,8 @@ enum class JournalRead {
     none,      // no journal
     read,      // a well-formed record, now in record
     damaged,   // not a well-formed record of this layout or an earlier one
+    newer,     // a record of a layout this release does not know: a later release's, whose
+               // writer cannot be told, and may run
 };
 JournalRead readJournal(InstallRecord& record);
 // Deletes the journal; true when it is gone.

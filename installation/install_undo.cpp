@@ -18,8 +18,10 @@
 
 namespace {
 
-// What kept the last settle from finishing, the first thing only.
+// What kept the last settle from finishing, the first thing only, and
+// whether that is a folder that cannot be reached.
 WCHAR blocker[pathCapacity];
+bool blockerUnreachable;
 
 // The result of a step on the file at path: true unless it failed. A failure
 // names the file when the file itself refused (held open, or not ours to
@@ -27,15 +29,17 @@ WCHAR blocker[pathCapacity];
 bool stepSettled(FileOutcome outcome, const char* action, const WCHAR* path)
 {
     const DWORD error = GetLastError();
-    if (outcome != FileOutcome::untouched)
+    if (actedOn(outcome))
         logOutcome(action, path, outcome == FileOutcome::done);
     if (outcome != FileOutcome::failed)
         return true;
     WCHAR named[pathCapacity];
     lstrcpyW(named, path);
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
-        cutLastName(named);
-    noteSettleBlocker(named);
+    const bool unreachable =
+        error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION;
+    if (unreachable)
+        cutToFolder(named);
+    noteSettleBlocker(named, unreachable);
     return false;
 }
 
@@ -102,12 +106,26 @@ bool forEachBookFile(const InstallRecord& record, SettleFile settle)
     return settled;
 }
 
+// Settles the record's shortcut, if it has one, while its folder is held:
+// no link swapped in for the folder can turn the step elsewhere. A folder
+// that is gone holds no shortcut; one that cannot be held blocks.
+bool settleShortcut(const InstallRecord& record, SettleFile settle)
+{
+    if (record.linkPath[0] == L'\0')
+        return true;
+    HANDLE held;
+    const FolderVerdict verdict = holdFolderLogged(record.iconFolder, held);
+    const bool settled = verdict == FolderVerdict::usable ? settle(record.linkPath, record.linkExisted != 0)
+                                                          : verdict == FolderVerdict::missing;
+    releaseFolder(held);
+    if (!settled)
+        noteSettleBlocker(record.iconFolder, verdict == FolderVerdict::unreadable);
+    return settled;
+}
+
 bool undoShortcut(const InstallRecord& record)
 {
-    bool settled = true;
-    if (record.linkPath[0] != L'\0')
-        settled = record.linkExisted ? restoreSetAside(record.linkPath)
-                                     : deleteIfPresent(record.linkPath, "shortcut deleted");
+    const bool settled = settleShortcut(record, undoFile);
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, record.iconFolder);
     removeCreatedFolders(folder, lstrlenW(folder), record.iconFoldersCreated);
@@ -134,15 +152,15 @@ bool removeReplacedInstall(const InstallRecord& record)
     WCHAR earlier[pathCapacity];
     WCHAR uninstaller[pathCapacity];
     lstrcpyW(uninstaller, record.pagesFolder);
-    if (!savedUninstaller(record, earlier) || !writeNameAt(uninstaller, lstrlenW(uninstaller), uninstallerFileName, "") ||
+    if (!savedUninstaller(record, earlier) || !isUninstallerPath(earlier) ||
+        !writeNameAt(uninstaller, lstrlenW(uninstaller), uninstallerFileName, "") ||
         !keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, uninstaller))
         return true;
-    const int folderLength = cutLastName(earlier);
-    if (folderLength < 2 || lstrcmpiW(earlier + folderLength + 1, uninstaller + lstrlenW(record.pagesFolder)) != 0)
+    cutToFolder(earlier);
+    bool unreachable;
+    if (removeEarlierInstall(earlier, record.pagesFolder, unreachable))
         return true;
-    if (removeEarlierInstall(earlier, record.pagesFolder))
-        return true;
-    noteSettleBlocker(earlier);
+    noteSettleBlocker(earlier, unreachable);
     return false;
 }
 
@@ -153,10 +171,17 @@ const WCHAR* settleBlocker()
     return blocker;
 }
 
-void noteSettleBlocker(const WCHAR* path)
+void noteSettleBlocker(const WCHAR* path, bool unreachable)
 {
-    if (blocker[0] == L'\0')
-        lstrcpynW(blocker, path, pathCapacity);
+    if (blocker[0] != L'\0')
+        return;
+    lstrcpynW(blocker, path, pathCapacity);
+    blockerUnreachable = unreachable;
+}
+
+bool settleBlockerUnreachable()
+{
+    return blocker[0] != L'\0' && blockerUnreachable;
 }
 
 bool undoInstall(InstallRecord& record, HANDLE& pagesFolder)
@@ -182,7 +207,7 @@ bool undoInstall(InstallRecord& record, HANDLE& pagesFolder)
 bool completeInstall(const InstallRecord& record)
 {
     blocker[0] = L'\0';
-    bool settled = !record.linkExisted || deleteSetAside(record.linkPath);
+    bool settled = settleShortcut(record, completeFile);
     settled = forEachBookFile(record, completeFile) && settled;
     settled = removeReplacedInstall(record) && settled;
     settled = settled && flushFolderEntries(record) && removeJournal();

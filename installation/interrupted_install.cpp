@@ -40,6 +40,13 @@ bool writerRuns(const InstallRecord& record)
     return runs;
 }
 
+// True when the journal just read is of a run that goes on, or of a later
+// release's layout, whose writer cannot be told.
+bool runs(JournalRead read)
+{
+    return read == JournalRead::newer || (read == JournalRead::read && writerRuns(interrupted));
+}
+
 // Exactly the names recordBookNames gives a run.
 bool namesTheBook(const InstallRecord& record)
 {
@@ -53,7 +60,7 @@ bool isTheRegisteredFolder(const InstallRecord& record)
 {
     WCHAR folder[pathCapacity];
     if (readRecordedUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, folder)) {
-        const int length = cutLastName(folder);
+        const int length = cutToFolder(folder);
         if (length > 0 && appendPathName(folder, pathCapacity, L"") &&
             CompareStringOrdinal(folder, -1, record.pagesFolder, -1, TRUE) == CSTR_EQUAL)
             return true;
@@ -101,7 +108,7 @@ FolderVerdict checkRecordedFolder(const WCHAR* folder, bool& gone)
 
 bool installIsRunning()
 {
-    return readJournal(interrupted) == JournalRead::read && writerRuns(interrupted);
+    return runs(readJournal(interrupted));
 }
 
 bool journalIsPresent()
@@ -114,7 +121,7 @@ Settling settleInterruptedInstall()
     const JournalRead read = readJournal(interrupted);
     if (read == JournalRead::none)
         return Settling::nothing;
-    if (read == JournalRead::read && writerRuns(interrupted)) {
+    if (runs(read)) {
         logText("interrupted install found", "its run goes on in another process: left alone");
         return Settling::running;
     }
@@ -128,7 +135,7 @@ Settling settleInterruptedInstall()
         if (verdict == FolderVerdict::usable)
             verdict = holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone);
         else
-            noteSettleBlocker(interrupted.iconFolder);
+            noteSettleBlocker(interrupted.iconFolder, true);
     }
     if (verdict == FolderVerdict::linked) {
         logText("interrupted install found", "its record is not this book's install: left alone");
@@ -136,9 +143,9 @@ Settling settleInterruptedInstall()
     }
     if (verdict != FolderVerdict::usable) {
         // Its drive is away, or a folder above it: settled once it is back.
-        noteSettleBlocker(interrupted.pagesFolder);
+        noteSettleBlocker(interrupted.pagesFolder, true);
         logAction("interrupted install found: a folder cannot be reached, left alone", settleBlocker(), "");
-        return Settling::unfinished;
+        return Settling::unreachable;
     }
     // What lay in a folder that is gone went with it.
     if (pagesGone)
@@ -150,5 +157,17 @@ Settling settleInterruptedInstall()
     logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
     const bool settled = interrupted.committed ? completeInstall(interrupted) : undoInstall(interrupted, pagesFolder);
     releaseFolder(pagesFolder);
-    return settled ? Settling::settled : Settling::unfinished;
+    return settled                      ? Settling::settled
+           : settleBlockerUnreachable() ? Settling::unreachable
+                                        : Settling::unfinished;
+}
+
+bool forgetInterruptedInstall()
+{
+    // Never a journal whose writer runs, nor a later release's.
+    if (installIsRunning())
+        return false;
+    const bool forgotten = removeJournal();
+    logOutcome("interrupted install forgotten", settleBlocker(), forgotten);
+    return forgotten;
 }

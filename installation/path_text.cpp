@@ -77,6 +77,12 @@ bool widenAscii(WCHAR* out, int capacity, const char* text)
     return text[length] == '\0';
 }
 
+bool appendAscii(WCHAR* out, int capacity, const char* text)
+{
+    const int length = lstrlenW(out);
+    return widenAscii(out + length, capacity - length, text);
+}
+
 void composePathMessage(WCHAR* out, int capacity, const char* format, const WCHAR* path)
 {
     if (capacity <= 0)
@@ -116,6 +122,54 @@ int cutLastName(WCHAR* path)
         return 0;
     path[end - 1] = L'\0';
     return end - 1;
+}
+
+int cutToFolder(WCHAR* path)
+{
+    int length = cutLastName(path);
+    if (length > 0) {
+        // "R:" and "\\server\share" are roots only with their backslash.
+        path[length] = L'\\';
+        path[firstFolderStart(path) == length + 1 ? ++length : length] = L'\0';
+    }
+    return length;
+}
+
+int firstFolderStart(const WCHAR* path)
+{
+    if (unsigned((path[0] | 0x20) - L'a') < 26u && path[1] == L':' && path[2] == L'\\')
+        return 3;
+    if (path[0] != L'\\' || path[1] != L'\\')
+        return 0;
+    // "\\server\share", then its backslash if one follows: two names, neither empty.
+    for (int at = 2, names = 0;; at++) {
+        if (path[at] != L'\\' && path[at] != L'\0')
+            continue;
+        if (path[at - 1] == L'\\' || (++names == 1 && path[at] == L'\0'))
+            return 0;
+        if (names == 2)
+            return path[at] ? at + 1 : at;
+    }
+}
+
+const WCHAR* findBadName(const WCHAR* names)
+{
+    const WCHAR* name = names;
+    for (const WCHAR* at = names;; at++) {
+        if (*at == L'\\' || *at == L'\0') {
+            if (at > name && (at[-1] == L'.' || at[-1] == L' '))
+                return name;
+            if (*at == L'\0')
+                return nullptr;
+            name = at + 1;
+            continue;
+        }
+        if (*at < L' ')
+            return name;
+        for (const char* refused = "\"*/:<>?|"; *refused; refused++)
+            if (*at == WCHAR(*refused))
+                return name;
+    }
 }
 
 bool isBelowFolder(const WCHAR* path, const WCHAR* folder)

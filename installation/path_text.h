@@ -34,6 +34,18 @@ int appendPathName(WCHAR* path, int capacity, const WCHAR* name);
 // Cuts path at its last backslash (a trailing one is ignored first). Returns the
 // new length, or 0 and leaves path unchanged when it has no backslash.
 int cutLastName(WCHAR* path);
+// Cuts a file's path to its folder's, which keeps a trailing backslash only
+// where it is a drive's or a share's root ("R:\"). Returns the new length, or
+// 0 and leaves path unchanged when it has no backslash.
+int cutToFolder(WCHAR* path);
+// Where the first name below the root begins: after "X:\", or after
+// "\\server\share\". 0 when path is neither, and so not a full path.
+int firstFolderStart(const WCHAR* path);
+// The first of the names, separated by backslashes, that Windows would change
+// or refuse as a folder's: one that ends in a dot or a space (the system
+// drops those), or holds a character no name may hold (a control character,
+// / : * ? " < > |). Null when every name is good.
+const WCHAR* findBadName(const WCHAR* names);
 // True when path names something strictly below folder. Comparisons here fold
 // ASCII case only, which is enough for paths that all come from one install.
 bool isBelowFolder(const WCHAR* path, const WCHAR* folder);
@@ -44,6 +56,8 @@ bool samePath(const WCHAR* first, const WCHAR* second);
 // Copies ASCII text (the built-in names, key paths and value names) into out as
 // UTF-16. False, with out holding as much as fits, when it does not fit.
 bool widenAscii(WCHAR* out, int capacity, const char* text);
+// The same, after the text already in out.
+bool appendAscii(WCHAR* out, int capacity, const char* text);
 // Composes a message into out (capacity characters): format, ASCII text built
 // into the program, widened, with each "%s" replaced by path. Cut to fit, and
 // terminated; a capacity of 0 or less leaves out untouched.

@@ -1,8 +1,11 @@
 // Renaming and deleting only plain files, through the handle that showed
 // them to be plain: a link, a junction or a folder at a book file's name is
-// not the book's, and acting on it could reach something else entirely.
+// not the book's, and acting on it could reach something else entirely. A
+// file that is a reparse point of another kind (deduplicated, compressed, a
+// cloud file) is a plain file like any other.
 #include "safe_folder.h"
 
+#include "install_log.h"
 #include "path_text.h"
 
 namespace {
@@ -35,8 +38,8 @@ HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
         return INVALID_HANDLE_VALUE;
     }
     BY_HANDLE_FILE_INFORMATION info;
-    kind = GetFileInformationByHandle(file, &info) &&
-                   !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+    kind = GetFileInformationByHandle(file, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                   !((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(file))
                ? FileKind::plain
                : FileKind::other;
     return file;
@@ -44,13 +47,17 @@ HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
 
 // The plain file at path, opened to be deleted or renamed; otherwise
 // INVALID_HANDLE_VALUE, with outcome saying whether something is there that
-// could not be opened (failed) or nothing plain is there at all (untouched).
+// could not be opened (failed), something that is not a plain file (left,
+// and logged with its reason), or nothing at all (untouched).
 HANDLE openPlainToChange(const WCHAR* path, FileOutcome& outcome)
 {
     FileKind kind;
     HANDLE file = openWithoutFollowing(path, DELETE, kind);
-    outcome = kind == FileKind::other && file == INVALID_HANDLE_VALUE ? FileOutcome::failed : FileOutcome::untouched;
+    outcome = kind == FileKind::absent ? FileOutcome::untouched
+              : file == INVALID_HANDLE_VALUE ? FileOutcome::failed
+                                             : FileOutcome::left;
     if (file != INVALID_HANDLE_VALUE && kind != FileKind::plain) {
+        logAction("left as it is", path, "a folder or a link");
         CloseHandle(file);
         file = INVALID_HANDLE_VALUE;
     }

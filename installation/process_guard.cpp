@@ -8,6 +8,8 @@
 namespace {
 
 using SetProcessMitigationPolicyProc = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+using SetPlaceholderModeProc = CHAR(NTAPI*)(CHAR);
+constexpr CHAR placeholdersDisguised = 1;   // PHCM_DISGUISE_PLACEHOLDER
 
 FARPROC kernelFunction(const char* name)
 {
@@ -37,6 +39,14 @@ void guardProcess()
         policy.EnforceRedirectionTrust = 1;
         setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
     }
+    // Windows 10 1803 on: cloud placeholders look like the ordinary files and
+    // folders they stand for, whatever the system would choose for this
+    // program by default (which may depend on the folder it runs from, such
+    // as the system's temp folder under the Windows folder).
+    const auto setPlaceholderMode = reinterpret_cast<SetPlaceholderModeProc>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlSetProcessPlaceholderCompatibilityMode")));
+    if (setPlaceholderMode)
+        setPlaceholderMode(placeholdersDisguised);
 }
 
 HMODULE loadSystemLibrary(const WCHAR* name)

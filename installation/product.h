@@ -25,14 +25,20 @@ inline constexpr char installRunningText[] =
     "An install of " TOLM_PRODUCT_NAME " is running. Try again once it has finished.";
 inline constexpr char journalRefusedText[] =
     "An interrupted install was left as it is: its record does not match this book's install. Nothing was "
-    "changed. The record is the value InstallJournal of the uninstall key.";
+    "changed; /FORGET forgets it.";
 // What keeps an interrupted install from being settled (a path, or the key),
 // said before anything is changed; and said by a run that could not undo or
 // complete itself.
 // The path takes the place of %s (composePathMessage).
+// The format is followed by one of the two ends: what blocks may be changed
+// yet, or it is a folder that cannot be reached, perhaps for good (a drive
+// that was removed), when the install may be forgotten instead.
 inline constexpr char settleBlockedFormat[] =
-    "An interrupted install cannot be settled now, because\n%s\n\ncannot be reached or changed. Nothing was "
-    "changed. Try again once it can be.";
+    "An interrupted install cannot be settled now, because\n%s\n\ncannot be reached";
+inline constexpr char settleBlockedEnd[] = " or changed. Try again once it can be.";
+inline constexpr char settleUnreachableEnd[] =
+    ". If it is gone for good, forget it (/FORGET): what it left there stays.";
+inline constexpr char forgetQuestion[] = "\n\nForget it? Only its record goes.";
 inline constexpr char runUnsettledFormat[] =
     "The install could not finish undoing or tidying up, because\n%s\n\ncannot be reached or changed. Its record "
     "is kept: the next start of the installer finishes the work.";

@@ -20,7 +20,7 @@ bool bookIsPresent(const WCHAR* exePath)
 {
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, exePath);
-    if (cutLastName(folder) == 0)
+    if (cutToFolder(folder) == 0)
         return false;
     return anyListedFilePresent(folder, mainPageNames, pageSuffix)
         || anyListedFilePresent(folder, extraFileNames, "")
@@ -50,9 +50,8 @@ static void removeShortcuts(const WCHAR* folder, RemovalReport& report)
 // Holds the book's folder; a refused one is noted as what stayed.
 static bool holdBookFolder(const WCHAR* folder, HANDLE& held, RemovalReport& report)
 {
-    if (holdFolder(folder, held) == FolderVerdict::usable)
+    if (holdFolderLogged(folder, held) == FolderVerdict::usable)
         return true;
-    logAction("folder refused", folder, "reached through a link, or unreadable");
     noteFailure(report, folder);
     return false;
 }
@@ -62,7 +61,7 @@ void removeBook(const WCHAR* exePath, RemovalReport& report)
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, exePath);
     HANDLE held;
-    if (cutLastName(folder) == 0 || !holdBookFolder(folder, held, report))
+    if (cutToFolder(folder) == 0 || !holdBookFolder(folder, held, report))
         return;
     // The shortcut goes first, while the page it points at still exists.
     removeShortcuts(folder, report);
@@ -72,7 +71,8 @@ void removeBook(const WCHAR* exePath, RemovalReport& report)
     removeListedFiles(folder, mainPageNames, pageSetAsideSuffix, report);
     removeListedFiles(folder, extraFileNames, setAsideSuffix, report);
     removeListedFiles(folder, uninstallerSetAside, "", report);
-    removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
+    if (!hasFailures(report))
+        removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
     releaseFolder(held);
 }
 
@@ -80,7 +80,7 @@ void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalRep
 {
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, exePath);
-    if (cutLastName(folder) == 0)
+    if (cutToFolder(folder) == 0)
         return;
     WCHAR programFiles[pathCapacity];
     bool knowsBoundary = readProgramFilesFolder(programFiles, pathCapacity);
@@ -90,7 +90,7 @@ void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalRep
             return;
         const FileOutcome outcome = deletePlainFile(exePath);
         releaseFolder(held);
-        if (outcome != FileOutcome::untouched)
+        if (actedOn(outcome))
             logOutcome("file removed", exePath, outcome == FileOutcome::done);
         if (outcome == FileOutcome::failed)
             noteFailure(report, exePath);
@@ -110,5 +110,6 @@ void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalRep
 void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
 {
     removeBook(exePath, report);
-    removeUninstaller(exePath, selfRemoval, report);
+    if (!hasFailures(report))
+        removeUninstaller(exePath, selfRemoval, report);
 }

@@ -15,6 +15,7 @@ struct RemovalReport {
     WCHAR text[reportCapacity];  // one name per line, each line ending in '\n'
     int length;                  // characters used in text
     int unlisted;                // failures that no longer fitted in text
+    int kept;                    // entries of the book's names left as not its files: not failures
 };
 
 void noteFailure(RemovalReport& report, const WCHAR* what);
@@ -28,7 +29,8 @@ void composeReportText(const RemovalReport& report, WCHAR* out, int capacity);
 // suffix is appended to each (".htm" for the main pages, "" for the extra files).
 bool anyListedFilePresent(const WCHAR* folder, const char* names, const char* suffix);
 // Deletes every listed file present in folder. A name that is absent is not a
-// failure; one that exists and cannot be deleted is noted.
+// failure; one that exists and cannot be deleted is noted; a folder or a link
+// of the name is left, logged and counted as kept.
 void removeListedFiles(const WCHAR* folder, const char* names, const char* suffix, RemovalReport& report);
 
 // ---- Folders (folders.cpp) ----
@@ -71,14 +73,19 @@ enum class SelfRemoval {
 // True when the folder of exePath holds any file of the book, or the uninstall
 // key names exePath.
 bool bookIsPresent(const WCHAR* exePath);
-// Removes the book's shortcuts, files and key: everything but the
-// uninstaller at exePath and its folder.
+// Removes the book's shortcuts and files, and then its key unless
+// something failed to go: everything but the uninstaller at exePath and its
+// folder. A key that stays keeps the book in Add/Remove Programs, so that the
+// uninstaller can simply run again.
 void removeBook(const WCHAR* exePath, RemovalReport& report);
 // Removes the uninstaller at exePath, then its folder and the parents left
 // empty below the Program Files directory.
 void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
-// Both, in that order.
+// Both, in that order; the uninstaller stays when anything of the book did.
 void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report);
+// True when path names a file of the uninstaller's name in a folder: only
+// such a path names an install of the book.
+bool isUninstallerPath(const WCHAR* path);
 
 // ---- The install that another one replaces (replaced_install.cpp) ----
 // True when both name the same folder on disk, whatever the spelling: a short
@@ -89,5 +96,6 @@ bool isSameFolder(const WCHAR* first, const WCHAR* second);
 // book's files, its links, the uninstaller, the folders left empty), unless
 // folder is newFolder itself. A folder that is gone has nothing to remove, and
 // one reached through a link is refused. True when everything went; false
-// when something stayed or the folder could not be reached.
-bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder);
+// when something stayed or, with unreachable set, the folder could not be
+// reached or checked.
+bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder, bool& unreachable);

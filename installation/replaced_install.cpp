@@ -26,21 +26,16 @@ bool isSameFolder(const WCHAR* first, const WCHAR* second)
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder)
+bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder, bool& unreachable)
 {
     HANDLE held;
-    const FolderVerdict verdict = holdFolder(folder, held);
+    const FolderVerdict verdict = holdFolderLogged(folder, held);
     releaseFolder(held);
+    unreachable = verdict == FolderVerdict::unreadable;
     // Gone already; or reached through a link, so what lies there is not
     // the earlier install's, and stays.
-    if (verdict == FolderVerdict::missing)
-        return true;
-    if (verdict == FolderVerdict::linked) {
-        logAction("folder refused", folder, "reached through a link, or unreadable");
-        return true;
-    }
     if (verdict != FolderVerdict::usable)
-        return false;
+        return !unreachable;
     if (isSameFolder(folder, newFolder))
         return true;
     WCHAR exePath[pathCapacity];

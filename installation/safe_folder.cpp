@@ -1,8 +1,15 @@
 // Holding a folder: every folder from the drive down is looked at without
 // following links, then the folder itself is opened without delete sharing,
 // and the system is asked which folder that handle really is.
+//
+// Only a link is a reason to refuse: another spelling of the same folder (a
+// short name, other letter case, a substituted or mapped drive, a share's
+// own name) is the same folder. So the path is compared with what the system
+// reached as folders, not as text: its short names expanded, and its root,
+// the drive or share, taken as whatever that is mounted as.
 #include "safe_folder.h"
 
+#include "install_log.h"
 #include "path_text.h"
 
 namespace {
@@ -14,32 +21,11 @@ constexpr DWORD heldAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_C
 // Readers and writers of the folder's entries may share it; no one may rename
 // or delete it while it is held.
 constexpr DWORD heldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD openFolderFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-// What GetFinalPathNameByHandleW puts before a drive path and a network path.
-constexpr WCHAR drivePrefix[] = L"\\\\?\\";
-constexpr WCHAR networkPrefix[] = L"\\\\?\\UNC\\";
-constexpr int finalCapacity = pathCapacity + 8;   // a path of ours and the longer prefix
-
-// Where the first folder below the root begins: after "X:\", or after
-// "\\server\share\". 0 when path is neither, and so not a full path.
-int firstFolderStart(const WCHAR* path)
-{
-    if (((path[0] | 0x20) >= L'a' && (path[0] | 0x20) <= L'z') && path[1] == L':' && path[2] == separator)
-        return 3;
-    if (path[0] != separator || path[1] != separator)
-        return 0;
-    int at = 2;
-    for (int names = 0; names < 2; names++) {
-        const int start = at;
-        while (path[at] && path[at] != separator)
-            at++;
-        if (at == start || (names == 0 && path[at] != separator))
-            return 0;
-        if (path[at])
-            at++;
-    }
-    return at;
-}
+// A path of ours with what GetFinalPathNameByHandleW puts before it: "\\?\"
+// for a drive path, "\\?\UNC\" for a network path.
+constexpr int finalCapacity = pathCapacity + 8;
 
 FolderVerdict verdictForError(DWORD error)
 {
@@ -70,10 +56,18 @@ FolderVerdict checkEveryFolder(WCHAR* path, int start)
         path[at] = L'\0';
         const DWORD attributes = GetFileAttributesW(path);
         const DWORD error = GetLastError();
+        bool link = false;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            HANDLE folder = CreateFileW(path, FILE_READ_ATTRIBUTES, anySharing, nullptr, OPEN_EXISTING,
+                                        openFolderFlags, nullptr);
+            link = folder == INVALID_HANDLE_VALUE || reparseIsLink(folder);
+            if (folder != INVALID_HANDLE_VALUE)
+                CloseHandle(folder);
+        }
         path[at] = kept;
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return verdictForError(error);
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        if (link)
             return FolderVerdict::linked;
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return FolderVerdict::missing;
@@ -88,31 +82,67 @@ FolderVerdict checkHeldIsPath(HANDLE held, const WCHAR* path)
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(held, &info))
         return FolderVerdict::unreadable;
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(held)))
         return FolderVerdict::linked;
-    return isReachedAs(held, path) ? FolderVerdict::usable : FolderVerdict::linked;
+    return reachedVerdict(held, path);
+}
+
+// The handle's final path without a trailing backslash into final
+// (finalCapacity characters): "\\?\C:\x", or "\\?\UNC\server\share\x" on
+// a share. False when the system would not say, or it would not fit.
+bool readFinalPath(HANDLE handle, WCHAR* final)
+{
+    const DWORD length = GetFinalPathNameByHandleW(handle, final, finalCapacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= DWORD(finalCapacity))
+        return false;
+    if (final[length - 1] == separator)
+        final[length - 1] = L'\0';
+    return true;
 }
 
 } // namespace
 
-bool isReachedAs(HANDLE handle, const WCHAR* path)
+bool reparseIsLink(HANDLE handle)
 {
-    WCHAR final[finalCapacity];
-    const DWORD length = GetFinalPathNameByHandleW(handle, final, finalCapacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= DWORD(finalCapacity))
-        return false;
-    const WCHAR* reached = final;
-    const WCHAR* named = path;
-    if (CompareStringOrdinal(final, lstrlenW(networkPrefix), networkPrefix, -1, TRUE) == CSTR_EQUAL) {
-        reached += lstrlenW(networkPrefix);   // "\\?\UNC\server\share" is "\\server\share"
-        named += 2;
-    } else if (CompareStringOrdinal(final, lstrlenW(drivePrefix), drivePrefix, -1, TRUE) == CSTR_EQUAL) {
-        reached += lstrlenW(drivePrefix);
-    }
-    return CompareStringOrdinal(reached, -1, named, -1, TRUE) == CSTR_EQUAL;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    return !GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) ||
+           isLinkTag(info.ReparseTag);
 }
 
-FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held)
+FolderVerdict reachedVerdict(HANDLE handle, const WCHAR* path)
+{
+    WCHAR named[pathCapacity];
+    WCHAR expected[finalCapacity + pathCapacity];
+    WCHAR reached[finalCapacity];
+    // Short names expanded; nothing is resolved, a link keeps its own name.
+    DWORD length = GetLongPathNameW(path, named, pathCapacity);
+    const int rootLength = length > 0 && length < DWORD(pathCapacity) ? firstFolderStart(named) : 0;
+    if (rootLength == 0 || !readFinalPath(handle, reached))
+        return FolderVerdict::unreadable;
+    if (length > DWORD(rootLength) && named[length - 1] == separator)
+        named[length - 1] = L'\0';
+    // The root as it is mounted: its own final path, such as "\\?\C:\Books"
+    // for a drive substituted for that folder. Both final paths carry the
+    // same prefix.
+    const WCHAR below = named[rootLength];
+    named[rootLength] = L'\0';
+    HANDLE root = CreateFileW(named, FILE_READ_ATTRIBUTES, anySharing, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    named[rootLength] = below;
+    const bool rootRead = root != INVALID_HANDLE_VALUE && readFinalPath(root, expected);
+    if (root != INVALID_HANDLE_VALUE)
+        CloseHandle(root);
+    if (!rootRead)
+        return FolderVerdict::unreadable;
+    // Then the names below the root.
+    if (below != L'\0')
+        appendPathName(expected, finalCapacity + pathCapacity, named + rootLength);
+    return CompareStringOrdinal(expected, -1, reached, -1, TRUE) == CSTR_EQUAL ? FolderVerdict::usable
+                                                                             : FolderVerdict::linked;
+}
+
+FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held, DWORD access)
 {
     held = INVALID_HANDLE_VALUE;
     WCHAR path[pathCapacity];
@@ -128,7 +158,7 @@ FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held)
     FolderVerdict verdict = checkEveryFolder(path, start);
     if (verdict != FolderVerdict::usable)
         return verdict;
-    HANDLE handle = CreateFileW(path, heldAccess, heldSharing, nullptr, OPEN_EXISTING, openFolderFlags, nullptr);
+    HANDLE handle = CreateFileW(path, heldAccess | access, heldSharing, nullptr, OPEN_EXISTING, openFolderFlags, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return verdictForError(GetLastError());
     verdict = checkHeldIsPath(handle, path);
@@ -139,9 +169,40 @@ FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held)
     return verdict;
 }
 
+FolderVerdict holdFolderLogged(const WCHAR* folder, HANDLE& held, DWORD access)
+{
+    const FolderVerdict verdict = holdFolder(folder, held, access);
+    if (verdict == FolderVerdict::linked || verdict == FolderVerdict::unreadable)
+        logAction("folder refused", folder,
+                  verdict == FolderVerdict::linked ? "reached through a link" : "cannot be checked");
+    return verdict;
+}
+
 void releaseFolder(HANDLE& held)
 {
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
     held = INVALID_HANDLE_VALUE;
+}
+
+FolderRemoval removeHeldFolder(const WCHAR* folder)
+{
+    HANDLE held;
+    const FolderVerdict verdict = holdFolderLogged(folder, held, DELETE);
+    if (verdict != FolderVerdict::usable)
+        return verdict == FolderVerdict::missing  ? FolderRemoval::missing
+               : verdict == FolderVerdict::linked ? FolderRemoval::refused
+                                                  : FolderRemoval::failed;
+    // Marked through the handle that was checked: the folder goes as it is
+    // closed. A folder that is not empty refuses the mark.
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = TRUE;
+    const bool marked = SetFileInformationByHandle(held, FileDispositionInfo, &disposition, sizeof disposition);
+    const DWORD error = GetLastError();
+    releaseFolder(held);
+    if (!marked && error == ERROR_DIR_NOT_EMPTY)
+        return FolderRemoval::notEmpty;
+    SetLastError(error);
+    logOutcome("folder removed", folder, marked);
+    return marked ? FolderRemoval::removed : FolderRemoval::failed;
 }

@@ -19,24 +19,63 @@
 enum class FolderVerdict {
     usable,        // held and reached without a link; its rights, when checked, let only administrators change it
     missing,       // the folder, or one above it, does not exist
-    linked,        // a link on the way, or the open folder is not the one the path names
+    linked,        // a junction, symbolic link or mount point below the drive or share on the way, or the
+                   // open folder is not the one the path names
     openToOthers,  // someone other than the administrators and the installing account may change it, or owns it
-    unreadable,    // not a full path, or the folder or its rights cannot be read
+    unreadable,    // it cannot be checked: not a full path, its drive or share cannot be reached, a folder
+                   // above it cannot be read, or the system would not say which folder it is or who may change it
 };
 
-// Opens folder (a full path, with or without a trailing backslash) as above.
-// Returns usable with the open handle in held, which the caller releases; any
-// other verdict leaves held INVALID_HANDLE_VALUE. A held folder cannot be
-// removed by anyone, the holder included: release it first.
-FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held);
+// Opens folder (a full path, with or without a trailing backslash) as above,
+// asking for access besides what holding takes. Returns usable with the open
+// handle in held, which the caller releases; any other verdict leaves held
+// INVALID_HANDLE_VALUE. A held folder cannot be removed by anyone but
+// through the holding handle: release it first, or remove it through one
+// that has DELETE access.
+FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held, DWORD access = 0);
+// holdFolder, with a refusal logged: "folder refused", the folder, and
+// "reached through a link" or "cannot be checked". A missing folder is not
+// refused, and not logged.
+FolderVerdict holdFolderLogged(const WCHAR* folder, HANDLE& held, DWORD access = 0);
+
 
 // Closes a held folder handle, if any, and marks it released.
 void releaseFolder(HANDLE& held);
 
-// True when the system reached the open file or folder by path itself,
-// whatever links, mount points or substituted drives may lie on the way.
-// Letters are compared as the file system compares them, without regard to case.
-bool isReachedAs(HANDLE handle, const WCHAR* path);
+// Whether path (a full path) reaches the open file or folder, as folders,
+// not as text: usable when the system's final path for the handle is path
+// with its short names expanded, below its root as that is mounted (a
+// substituted or mapped drive names the folder or share underneath), letters
+// compared as the file system compares them; linked when it is another one;
+// unreadable when a folder of path cannot be listed or the system would not
+// say which file the handle is.
+FolderVerdict reachedVerdict(HANDLE handle, const WCHAR* path);
+
+// True when a reparse point of this tag is a link: the tag is a name
+// surrogate (a symbolic link, junction or mount point), or it reads 0, as
+// Wine reports its folder links. Other reparse points (deduplicated,
+// compressed, cloud files) are ordinary files and folders.
+inline bool isLinkTag(DWORD tag)
+{
+    return tag == 0 || IsReparseTagNameSurrogate(tag);
+}
+// The same for the open reparse point, whose tag the system is asked for
+// (FileAttributeTagInfo); one whose tag cannot be read counts as a link.
+bool reparseIsLink(HANDLE handle);
+
+enum class FolderRemoval {
+    removed,
+    missing,   // nothing there to remove
+    notEmpty,  // it holds something: it stays
+    refused,   // reached through a link: what lies there is not ours, and stays
+    failed,    // it cannot be checked or removed (the log says why)
+};
+
+// Removes the empty folder at path through a handle that holds it as
+// holdFolder does, so that no link swapped in on the way can turn the
+// removal elsewhere. Logs the removal, or why the folder stays, unless it
+// was missing or not empty (holdFolderLogged).
+FolderRemoval removeHeldFolder(const WCHAR* folder);
 
 // ---- Rights (folder_rights.cpp) ----
 
@@ -71,11 +110,18 @@ enum class FileKind {
 FileKind fileKindAt(const WCHAR* path);
 
 enum class FileOutcome {
-    untouched,  // no plain file there: nothing, or a folder or link, which is not the book's and stays
+    untouched,  // nothing there
+    left,       // a folder or a link, which is not the book's: it stays, and the log says so
     done,
     failed,     // a plain file that could not be deleted or moved, or nothing could be
                 // looked at: its folder was not reached (GetLastError says why)
 };
+
+// The outcomes that acted on a plain file, and are logged as done or failed.
+inline bool actedOn(FileOutcome outcome)
+{
+    return outcome == FileOutcome::done || outcome == FileOutcome::failed;
+}
 
 // Deletes the file at path, if it is a plain file, through the handle that
 // showed it to be one.

@@ -3,6 +3,7 @@
 #include "removal.h"
 
 #include "install_log.h"
+#include "product.h"
 
 static const WCHAR uninstallValueName[] = L"UninstallString";
 
@@ -37,6 +38,13 @@ bool unquoteUninstaller(DWORD type, WCHAR* recorded, DWORD size, WCHAR* exePath)
     }
     lstrcpyW(exePath, path);
     return true;
+}
+
+bool isUninstallerPath(const WCHAR* path)
+{
+    static const WCHAR separatedName[] = L"\\" TOLM_UNINSTALLER_FILE;
+    const int folderLength = lstrlenW(path) - (sizeof separatedName / sizeof *separatedName - 1);
+    return folderLength > 1 && CompareStringOrdinal(path + folderLength, -1, separatedName, -1, TRUE) == CSTR_EQUAL;
 }
 
 bool keyNamesUninstaller(HKEY root, const char* keyPath, const WCHAR* exePath)

@@ -2,13 +2,16 @@
 // "UninstallString"), it asks once and hands the work to a copy of itself in
 // the temp folder, which removes everything including the original. With /S
 // ("QuietUninstallString") it asks nothing and shows nothing; /LOG=file logs
-// every action. The process that was started ends only once the removal is
-// done, with its result as the exit code:
+// every action; /FORGET forgets an interrupted install that cannot be
+// settled, as the question the uninstaller asks then would. The process that
+// was started ends only once the removal is done, with its result as the
+// exit code:
 //   0 everything was removed (or nothing was installed here)
-//   1602 the user answered No, 1603 something stayed (or its folder was
-//   refused: nothing was removed), 1618 an install is running, or an
-//   interrupted one cannot be settled now (nothing was removed), 87 a bad
-//   command line or a log that is refused.
+//   1602 the user answered No, 1603 something stayed, and the key with the
+//   uninstaller stays for another run (or its folder was refused: nothing
+//   was removed), 1618 an install is running, or an interrupted one cannot
+//   be settled now (nothing was removed), 87 a bad command line or a log
+//   that is refused.
 // Only the uninstaller's own file and folder go after that; should they stay,
 // a run that may show boxes says so, but the exit code is given by then.
 //
@@ -31,13 +34,20 @@ static const char nothingText[] =
     "There is nothing to remove: " TOLM_PRODUCT_NAME " is not installed in this folder.";
 static const WCHAR errorCaption[] = L"Error during uninstall:";   // for MessageBoxW: the report lists paths
 // The ASCII parts of the messages that name a path, widened as they are composed.
-static const char usageLine[] = "Kestrun.exe [/S] [/LOG=file]\n\n";
+static const char usageLine[] = "Kestrun.exe [/S] [/LOG=file] [/FORGET]\n\n";
 static const char commandProblem[] = "This command line is not understood:\n";
 static const char logProblem[] = "This log file cannot be written:\n";
 static const char logRefusedProblem[] = "This log file is a link, has other names or lies in a linked folder:\n";
+static const char logUncheckedProblem[] = "This log file cannot be checked:\n";
 static const char folderRefusedFormat[] =
     "%s\n\nThis folder or one above it is a link (a junction, symbolic link or mount point), so the book's files "
     "could lie elsewhere. Nothing was removed.";
+static const char folderUncheckedFormat[] =
+    "%s\n\nThis folder cannot be checked: the system cannot tell which folder it is, or one above it cannot be "
+    "read. Nothing was removed.";
+static const char folderStaysFormat[] =
+    "The book was removed. Its folder stays:\n%s\n\nIt holds folders or links of the book's file names, left as "
+    "they are.";
 
 constexpr int messageCapacity = reportCapacity + 100;
 
@@ -53,11 +63,31 @@ static void showReport()
     MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
 }
 
+// Composes format with path into a message of its own, logs it, and shows it
+// unless silent.
+static void showPathMessage(const char* format, const WCHAR* path, bool silent, UINT icon)
+{
+    static WCHAR message[pathCapacity + 300];
+    composePathMessage(message, sizeof message / sizeof(WCHAR), format, path);
+    logAction("message", message, "");
+    if (!silent)
+        MessageBoxW(nullptr, message, icon == MB_ICONERROR ? errorCaption : L"" TOLM_PRODUCT_NAME,
+                    icon | MB_SETFOREGROUND);
+}
+
 // Shows (unless silent) what stayed; every line of it is in the log already.
-// The result: 0 when everything went, 1603 when something stayed.
-static DWORD concludeRemoval(bool silent)
+// The result: 0 when everything of the book went, 1603 when something
+// stayed. Entries of the book's names that are not its files are the
+// user's: they and their folder stay, and the message names the folder.
+static DWORD concludeRemoval(const WCHAR* exePath, bool silent)
 {
     if (!hasFailures(report)) {
+        if (report.kept > 0) {
+            WCHAR folder[pathCapacity];
+            lstrcpyW(folder, exePath);
+            cutToFolder(folder);
+            showPathMessage(folderStaysFormat, folder, silent, MB_ICONINFORMATION);
+        }
         logText("result", "removed (exit code 0)");
         return ERROR_SUCCESS;
     }
@@ -67,16 +97,11 @@ static DWORD concludeRemoval(bool silent)
     return ERROR_INSTALL_FAILURE;
 }
 
-static void showText(const char* text, bool silent, UINT icon)
-{
-    logText("message", text);
-    if (!silent)
-        MessageBoxA(nullptr, text, productName, icon | MB_SETFOREGROUND);
-}
-
 static DWORD refuseWhileInstalling(bool silent)
 {
-    showText(installRunningText, silent, MB_ICONERROR);
+    logText("message", installRunningText);
+    if (!silent)
+        MessageBoxA(nullptr, installRunningText, productName, MB_ICONERROR | MB_SETFOREGROUND);
     logText("result", "an install is running (exit code 1618)");
     return ERROR_INSTALL_ALREADY_RUNNING;
 }
@@ -84,29 +109,14 @@ static DWORD refuseWhileInstalling(bool silent)
 // An install killed halfway is settled first: rolled back, the earlier
 // install it replaced is whole again, and its key is restored. Then the
 // result of the removal; 1618 when the install's run goes on after all, or
-// its journal stays (refused, or not settled now): then nothing may be
-// removed, as the key holds the journal.
-static DWORD settleFirst(bool silent)
+// its journal stays (refused, or not settled now, and not forgotten): then
+// nothing may be removed, as the key holds the journal.
+static DWORD settleFirst(bool silent, bool forget)
 {
-    switch (settleInterruptedInstall()) {
-    case Settling::running:
-        return refuseWhileInstalling(silent);
-    case Settling::refused:
-        showText(journalRefusedText, silent, MB_ICONERROR);
-        break;
-    case Settling::unfinished: {
-        static WCHAR message[pathCapacity + 200];
-        static_assert(sizeof settleBlockedFormat + pathCapacity <= sizeof message / sizeof(WCHAR),
-                      "the message and any path fit");
-        composePathMessage(message, sizeof message / sizeof(WCHAR), settleBlockedFormat, settleBlocker());
-        logAction("message", message, "");
-        if (!silent)
-            MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
-        break;
-    }
-    default:
+    const Settling settling = settleInterruptedInstall();
+    if (settling == Settling::nothing || settling == Settling::settled ||
+        answerUnsettled(settling, errorCaption, silent, forget))
         return ERROR_SUCCESS;
-    }
     logText("result", "an interrupted install is not settled (exit code 1618)");
     return ERROR_INSTALL_ALREADY_RUNNING;
 }
@@ -117,17 +127,19 @@ static DWORD finishRemoval(const RemovalCommand& command)
 {
     if (command.log)
         useLog(command.log);
-    DWORD result = settleFirst(command.silent);
+    DWORD result = settleFirst(command.silent, command.forget);
     if (result == ERROR_SUCCESS) {
         removeBook(command.exePath, report);
-        result = concludeRemoval(command.silent);
+        result = concludeRemoval(command.exePath, command.silent);
     }
     sendResult(command.resultPipe, result);
     if (waitForOriginal(command.original)) {
         // Anything listed now is the uninstaller's own, shown on its own.
+        // Where something of the book stayed, so does the uninstaller, to be
+        // run again.
         report.length = 0;
         report.unlisted = 0;
-        if (result != ERROR_INSTALL_ALREADY_RUNNING)
+        if (result == ERROR_SUCCESS)
             removeUninstaller(command.exePath, SelfRemoval::now, report);
         if (hasFailures(report) && !command.silent)
             showReport();
@@ -143,31 +155,30 @@ static bool folderIsUsable(const WCHAR* exePath, bool silent)
     lstrcpyW(folder, exePath);
     HANDLE held = INVALID_HANDLE_VALUE;
     const FolderVerdict verdict =
-        cutLastName(folder) > 0 ? holdFolder(folder, held) : FolderVerdict::unreadable;
+        cutToFolder(folder) > 0 ? holdFolderLogged(folder, held) : FolderVerdict::unreadable;
     releaseFolder(held);
     if (verdict == FolderVerdict::usable)
         return true;
-    logAction("folder refused", folder, "reached through a link, or unreadable");
-    if (!silent) {
-        static WCHAR message[pathCapacity + 200];
-        composePathMessage(message, sizeof message / sizeof(WCHAR), folderRefusedFormat, folder);
-        MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR | MB_SETFOREGROUND);
-    }
+    showPathMessage(verdict == FolderVerdict::linked ? folderRefusedFormat : folderUncheckedFormat, folder, silent,
+                    MB_ICONERROR);
     logText("result", "folder refused (exit code 1603)");
     return false;
 }
 
-// Reads /S and /LOG=file; false for anything else.
-static bool readOptions(bool& silent, WCHAR* log, WCHAR* bad)
+// Reads /S, /FORGET and /LOG=file; false for anything else.
+static bool readOptions(bool& silent, bool& forget, WCHAR* log, WCHAR* bad)
 {
     WCHAR argument[pathCapacity + 8];
     Argument where;
     silent = false;
+    forget = false;
     log[0] = L'\0';
     for (const WCHAR* cursor = skipProgramName(GetCommandLineW());
          (cursor = nextArgument(cursor, argument, pathCapacity + 8, where)) != nullptr;) {
-        if (startsWithOption(argument, "/S") && argument[2] == L'\0') {
+        if (isOption(argument, "/S")) {
             silent = true;
+        } else if (isOption(argument, "/FORGET")) {
+            forget = true;
         } else if (startsWithOption(argument, "/LOG=") && argument[5] && !where.tooLong &&
                    lstrlenW(argument + 5) < pathCapacity) {
             lstrcpyW(log, argument + 5);
@@ -185,14 +196,16 @@ static DWORD askAndRemove()
     static WCHAR log[pathCapacity];
     static WCHAR bad[pathCapacity];
     bool silent = false;
-    const bool understood = readOptions(silent, log, bad);
+    bool forget = false;
+    const bool understood = readOptions(silent, forget, log, bad);
     const LogOpening logOpening = understood && log[0] ? openLog(log) : LogOpening::opened;
     if (!understood || logOpening != LogOpening::opened) {
         if (!silent) {
             static WCHAR message[pathCapacity + 200];
-            const char* problem = !understood                            ? commandProblem
-                                  : logOpening == LogOpening::refused ? logRefusedProblem
-                                                                      : logProblem;
+            const char* problem = !understood                              ? commandProblem
+                                  : logOpening == LogOpening::refused   ? logRefusedProblem
+                                  : logOpening == LogOpening::unchecked ? logUncheckedProblem
+                                                                        : logProblem;
             wsprintfW(message, L"%S%S%s", usageLine, problem, understood ? log : bad);
             MessageBoxW(nullptr, message, errorCaption, MB_ICONERROR);
         }
@@ -206,11 +219,9 @@ static DWORD askAndRemove()
     DWORD length = GetModuleFileNameW(nullptr, exePath, pathCapacity);
     if (length == 0 || length >= DWORD(pathCapacity))
         return ERROR_INSTALL_FAILURE;
-    // Started through a short name, the path would match neither the key nor the links.
-    WCHAR longPath[pathCapacity];
-    length = GetLongPathNameW(exePath, longPath, pathCapacity);
-    if (length > 0 && length < DWORD(pathCapacity))
-        lstrcpyW(exePath, longPath);
+    // Started through a short name, the path would match neither the key nor
+    // the links. The system writes the long form over it only when it has all of it.
+    GetLongPathNameW(exePath, exePath, pathCapacity);
     if (!folderIsUsable(exePath, silent))
         return ERROR_INSTALL_FAILURE;
     if (!bookIsPresent(exePath)) {
@@ -226,13 +237,13 @@ static DWORD askAndRemove()
         return ERROR_INSTALL_USEREXIT;
     }
     HANDLE resultPipe = nullptr;
-    if (startRemovalCopy(exePath, silent, resultPipe))
+    if (startRemovalCopy(exePath, silent, forget, resultPipe))
         return waitForResult(resultPipe);
-    const DWORD settled = settleFirst(silent);
+    const DWORD settled = settleFirst(silent, forget);
     if (settled != ERROR_SUCCESS)
         return settled;
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
-    return concludeRemoval(silent);
+    return concludeRemoval(exePath, silent);
 }
 
 extern "C" void WINAPI kestrunEntry()

@@ -70,11 +70,11 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
         return false;
     // The original, the pipe and the copy's file and folder are never 0; the
     // log is 0 when there is none.
-    unsigned long original = 0, pipe = 0, log = 0, copyFile = 0, copyFolder = 0, silent = 0;
+    unsigned long original = 0, pipe = 0, log = 0, copyFile = 0, copyFolder = 0, options = 0;
     if (!(cursor = readNumber(cursor, original)) || !(cursor = readNumber(cursor, pipe)) ||
         !(cursor = readNumber(cursor, log)) || !(cursor = readNumber(cursor, copyFile)) ||
-        !(cursor = readNumber(cursor, copyFolder)) || !(cursor = readNumber(cursor, silent)) || original == 0 ||
-        pipe == 0 || copyFile == 0 || copyFolder == 0 || silent > 1)
+        !(cursor = readNumber(cursor, copyFolder)) || !(cursor = readNumber(cursor, options)) || original == 0 ||
+        pipe == 0 || copyFile == 0 || copyFolder == 0 || options > 3)
         return false;
     // The rest is the original's full path: a drive path or a UNC path.
     int length = lstrlenW(cursor);
@@ -87,7 +87,8 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command)
     command.log = handleFrom(log);
     command.copyFile = handleFrom(copyFile);
     command.copyFolder = handleFrom(copyFolder);
-    command.silent = silent != 0;
+    command.silent = options & 1;
+    command.forget = options & 2;
     lstrcpyW(command.exePath, cursor);
     return true;
 }
@@ -97,7 +98,7 @@ bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, const RemovalComma
     WCHAR numbers[80];
     wsprintfW(numbers, L"%lu %lu %lu %lu %lu %lu ", handleNumber(command.original), handleNumber(command.resultPipe),
               handleNumber(command.log), handleNumber(command.copyFile), handleNumber(command.copyFolder),
-              command.silent ? 1ul : 0ul);
+              (command.silent ? 1ul : 0ul) | (command.forget ? 2ul : 0ul));
     const WCHAR* parts[] = {L"\"", copyPath, L"\" ", removalFlag, L" ", numbers, command.exePath};
     int used = 0;
     for (const WCHAR* part : parts) {
@@ -182,7 +183,7 @@ static bool launchCopy(const PrivateCopy& copy, RemovalCommand& command)
     return started;
 }
 
-bool startRemovalCopy(const WCHAR* exePath, bool silent, HANDLE& resultPipe)
+bool startRemovalCopy(const WCHAR* exePath, bool silent, bool forget, HANDLE& resultPipe)
 {
     resultPipe = nullptr;
     PrivateCopy copy;
@@ -197,6 +198,7 @@ bool startRemovalCopy(const WCHAR* exePath, bool silent, HANDLE& resultPipe)
         CloseHandle(writeEnd);
     }
     command.silent = silent;
+    command.forget = forget;
     lstrcpyW(command.exePath, exePath);
     const bool started = command.resultPipe && launchCopy(copy, command);
     if (command.resultPipe)

@@ -52,6 +52,7 @@ struct RemovalCommand {
     HANDLE copyFile;                 // the copy's own file and folder (PrivateCopy)
     HANDLE copyFolder;
     bool silent;                     // no message box
+    bool forget;                     // /FORGET: forget an interrupted install that cannot be settled
     WCHAR exePath[pathCapacity];     // full path of the original Kestrun.exe
 };
 
@@ -59,8 +60,9 @@ constexpr int removalCommandCapacity = 2 * pathCapacity + 80;   // characters, N
 
 // Composes the copy's command line: its quoted program path, removalFlag, the
 // handle numbers of the original, the pipe, the log, the copy's file and its
-// folder, 1 for silent or 0, and the original's path. False when it would not fit in
-// removalCommandCapacity characters; out then holds no usable command.
+// folder, the options (1 for silent, plus 2 for forget), and the original's
+// path. False when it would not fit in removalCommandCapacity characters; out
+// then holds no usable command.
 bool composeRemovalCommand(WCHAR* out, const WCHAR* copyPath, const RemovalCommand& command);
 // Recognises the copy's command line as composed above.
 bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command);
@@ -68,7 +70,7 @@ bool parseRemovalCommand(const WCHAR* commandLine, RemovalCommand& command);
 // this process, the write end of a pipe, the open log and its own file and
 // folder. On success resultPipe is the read end, from which waitForResult
 // reads the copy's result. The copy's file and folder go when it exits.
-bool startRemovalCopy(const WCHAR* exePath, bool silent, HANDLE& resultPipe);
+bool startRemovalCopy(const WCHAR* exePath, bool silent, bool forget, HANDLE& resultPipe);
 // Waits for the copy's result and closes the pipe; a copy that ends without
 // one gives ERROR_INSTALL_FAILURE.
 DWORD waitForResult(HANDLE resultPipe);

@@ -2,13 +2,16 @@
 # Command lines the programs must refuse, and the usage the installer gives.
 #
 # Each bad argument exits with 87 exactly, shows no window under /S, logs a
-# message naming the argument and what is wrong with it, and creates nothing.
-# Without /S the same message comes in an error box. A log that a user could
-# have planted, a hard link to a file of theirs or a name in a folder linked
-# elsewhere, is such a bad argument for both programs, and the file it leads
-# to keeps its bytes. The usage that
-# "/? /S /LOG=" logs names every switch and every return code that the
-# release's installer manifest promises.
+# message naming the argument and what is wrong with it, and creates nothing;
+# a folder name the system would change or refuse is named itself. Without /S
+# the same message comes in an error box. A log that a user could have
+# planted, a hard link or a symbolic link to a file of theirs or a name in a
+# folder linked elsewhere (by its long or its short name), is such a bad
+# argument for both programs, and the file it leads to keeps its bytes. Short
+# names are no links: /D= and /LOG= spelled with them install and log, and the
+# install is registered under the long names. The usage that "/? /S /LOG="
+# logs names every switch and every return code that the release's installer
+# manifest promises.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/uninstall_steps.sh"
 setup
@@ -22,6 +25,12 @@ printf 'a file, not a folder\n' >"$(unix_path "$taken")"
 printf 'a file, not a folder\n' >"$user_dir/Desktop/TolmIcons"
 
 outside_desktop='must name folders below the desktop, without a drive, . or ..'
+bad_name='ends in a dot or space, or holds a character no name may hold'
+
+# short_name WINDOWS_PATH: the path with the system's short names.
+short_name() {
+    timeout "$drive_timeout" "$WINELOADER" "$TOLM_FIXTURE" short "$1" 2>/dev/null | tr -d '\r'
+}
 
 # What is wrong | the arguments after /S | the message: the argument (its
 # first 79 characters at most) and the problem.
@@ -34,9 +43,13 @@ bad_arguments=(
     "a pages folder whose name a file has|/D=$taken|/D=$taken: New Folder name can't be the same as some file's name!"
     "an icon folder whose name a file has|/ICONS=TolmIcons\\Books|/ICONS=TolmIcons\\Books: New Folder name can't be the same as some file's name!"
     "an icon chain that climbs out of the desktop|/ICONS=..\\..\\..\\..\\Escaped|/ICONS=..\\..\\..\\..\\Escaped: $outside_desktop"
-    "an icon chain with a drive|/ICONS=C:\\Elsewhere|/ICONS=C:\\Elsewhere: $outside_desktop"
-    "a pages folder that climbs with ..|/D=C:\\Program Files\\new\\..\\Books|/D=C:\\Program Files\\new\\..\\Books: holds . or .. as a folder name, which would name another folder"
-    "a colon inside the pages folder|/D=C:\\Program Files\\x:y|/D=C:\\Program Files\\x:y: holds a colon, which no folder name may hold"
+    "an icon chain with a drive|/ICONS=C:\\Elsewhere|/ICONS=C:\\Elsewhere: \"C:\" $bad_name"
+    "a pages folder that climbs with ..|/D=C:\\Program Files\\new\\..\\Books|/D=C:\\Program Files\\new\\..\\Books: \"..\" $bad_name"
+    "a colon inside the pages folder|/D=C:\\Program Files\\x:y|/D=C:\\Program Files\\x:y: \"x:y\" $bad_name"
+    "a pages folder ending in a dot, which the system drops|/D=C:\\Books\\Tolm.|/D=C:\\Books\\Tolm.: \"Tolm.\" $bad_name"
+    "a folder name ending in a space|/D=C:\\Books \\Tolm|/D=C:\\Books \\Tolm: \"Books \" $bad_name"
+    "a forward slash in the pages folder|/D=C:\\Books/Tolm|/D=C:\\Books/Tolm: \"Books/Tolm\" $bad_name"
+    "an icon folder ending in a dot|/ICONS=Books.|/ICONS=Books.: \"Books.\" $bad_name"
     "a variant other than 0 and 1|/VARIANT=2|/VARIANT=2: must be 0 or 1"
     "a switch given twice|/VARIANT=0 /VARIANT=1|/VARIANT=1: is given twice"
 )
@@ -50,10 +63,17 @@ victim=$(unix_path 'C:\Victim')
 mkdir -p "$victim" "$(unix_path 'C:\Logs')"
 printf "the user's own notes\n" >"$victim/keep.txt"
 ln "$victim/keep.txt" "$(unix_path 'C:\Logs\t.log')"
+# Wine shows a symbolic link to a file as a plain file: only the system's
+# final path for it tells.
+ln -s "$victim/keep.txt" "$(unix_path 'C:\Logs\s.log')"
 ln -s "$victim" "$(unix_path 'C:\LinkedLogs')"
+short_linked=$(short_name 'C:\LinkedLogs')
+[[ $short_linked == *'~'* ]] || fail "no short name for C:\\LinkedLogs: '$short_linked'"
 planted_logs=(
     "a hard link to C:\\Victim\\keep.txt|C:\\Logs\\t.log"
+    "a symbolic link to C:\\Victim\\keep.txt|C:\\Logs\\s.log"
     "a new file in a folder linked to C:\\Victim|C:\\LinkedLogs\\t.log"
+    "a new file in that folder by its short name|$short_linked\\t.log"
 )
 
 prefix_snapshot "$work/before"
@@ -102,6 +122,24 @@ grep -qxF "exit code: $exit_bad_command_line" <(tr -d '\r' <"$work/box-run.out")
 expect_no_uninstall_key
 prefix_snapshot "$work/after"
 expect_same_snapshot "$work/before" "$work/after" "the bad command lines"
+
+log "-- /D= and /LOG= by short names: installed and logged under the long names"
+short_programs=$(short_name 'C:\Program Files')
+[[ $short_programs == *'~'* ]] || fail "no short name for C:\\Program Files: '$short_programs'"
+watch_run "$(installer_command "/S /LOG=$short_programs\\short.log /D=$short_programs\\Corvalin")"
+expect_unattended $exit_done
+read_run_log "$(unix_path 'C:\Program Files\short.log')"
+expect_log_line result "done (exit code 0)" ""
+expect_book_installed 1
+expect_registration
+watch_run "$(registry_value QuietUninstallString) /LOG=$short_programs\\unshort.log"
+expect_unattended $exit_done
+read_run_log "$(unix_path 'C:\Program Files\unshort.log')"
+expect_log_line result "removed (exit code 0)" ""
+wait_temp_copy_gone
+expect_no_uninstall_key
+[ -e "$pages_dir" ] && fail "the pages folder stayed"
+rm -f "$(unix_path 'C:\Program Files\short.log')" "$(unix_path 'C:\Program Files\unshort.log')"
 
 log "-- the usage names the manifest's switches and return codes"
 watch_run "$(installer_command "/? /S /LOG=$(z_path "$work/usage.log")")"

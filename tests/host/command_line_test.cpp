@@ -34,12 +34,14 @@ struct GoodCase {
     std::string pages;   // "-": not given
     std::string icons;
     std::string log;
+    bool forget = false;
 };
 
 const GoodCase goodCases[] = {
     {"no arguments", "", false, false, -1, "-", "-", "-"},
     {"silent, any case", "/s", true, false, -1, "-", "-", "-"},
     {"usage", "/?", false, true, -1, "-", "-", "-"},
+    {"forget, any case", "/Forget /S", true, false, -1, "-", "-", "-", true},
     {"everything", "/S /LOG=C:\\install.log /VARIANT=0 /ICONS=Books\\Tolm /D=C:\\Program Files\\Corvalin", true,
      false, 0, "C:\\Program Files\\Corvalin", "Books\\Tolm", "C:\\install.log"},
     {"options in any case and order", "/variant=1 /log=x.log /s", true, false, 1, "-", "-", "x.log"},
@@ -76,6 +78,7 @@ TEST(CommandLine, readsEveryOptionAsWindowsQuotesIt)
         EXPECT_EQ(given(parsed.options.pagesGiven, parsed.options.pages), c.pages);
         EXPECT_EQ(given(parsed.options.iconsGiven, parsed.options.icons), c.icons);
         EXPECT_EQ(given(parsed.options.logGiven, parsed.options.log), c.log);
+        EXPECT_EQ(parsed.options.forget, c.forget);
     }
 }
 
@@ -91,6 +94,7 @@ const BadCase badCases[] = {
     {"an unknown switch", "/S /Q", "/Q", "unknown option", true},
     {"a stray word", "install", "install", "unknown option", false},
     {"/S with more after it", "/Silent", "/Silent", "unknown option", false},
+    {"/FORGET with more after it", "/FORGETALL", "/FORGETALL", "unknown option", false},
     {"an empty /D=", "/S /D=", "/D=", "needs a value", true},
     {"a /D= of blanks", "/D=   ", "/D=", "needs a value", false},
     {"a chain of 80 characters", "/ICONS=" + std::string(80, 'c'), "/ICONS=" + std::string(72, 'c'),

@@ -33,7 +33,11 @@ TEST(FolderChain, createsEachComponentAndReportsWhereItStopped)
          {"a", "a\\b", "a\\b\\c"}, {}},
         {"existing components count as success, not as created", "", true, "a\\b", "a", true, 1,
          "\\a\\b\\", {"a", "a\\b"}, {}},
-        {"second of three fails", "", false, "a\\b?\\c", "", false, 1, "\\a\\", {"a"}, {"a\\c"}},
+        // A name the system would change or refuse: nothing of the chain is made.
+        {"a wildcard in the second of three", "", false, "a\\b?\\c", "", false, 0, "\\", {}, {"a"}},
+        {"a trailing dot", "", false, "a\\b.", "", false, 0, "\\", {}, {"a"}},
+        {"a trailing space", "", false, "a \\b", "", false, 0, "\\", {}, {"a", "a "}},
+        {"a forward slash", "", false, "a/b", "", false, 0, "\\", {}, {"a"}},
         {"a component that exists as a file fails", "", false, "f\\g", "", false, 0, "\\", {}, {"f\\g"}},
         {"below a deeper existing part", "x", false, "y", "x", true, 1, "\\x\\y\\", {"x\\y"}, {}},
         {"names outside the ANSI code page", "Παύλος", false, "Łódź\\東京", "Παύλος", true, 2,

@@ -142,7 +142,7 @@ enum class Killed {
     committedElsewhere,  // committed into another folder than the earlier install's: completed, and the earlier goes
     earlierLayout,   // open, its journal in the layout without the writer: rolled back
     unversioned,     // open, its journal in the layout before the version: rolled back
-    unknownVersion,  // a layout this release does not know: left alone
+    unknownVersion,  // a later release's layout: left alone, as a run that may go on
     pageHeld,        // open, and a page it wrote held open without delete sharing: kept until it is free
     journalDamaged,  // not a record: left alone
     foreignNames,    // the record names a file of the user's as the run's own
@@ -288,7 +288,7 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
          Outcome::completedElsewhere},
         {"a journal of the earlier layout: rolled back", Killed::earlierLayout, Settling::settled, Outcome::restored},
         {"a journal without a version: rolled back", Killed::unversioned, Settling::settled, Outcome::restored},
-        {"a version this release does not know: left alone", Killed::unknownVersion, Settling::refused,
+        {"a version this release does not know: left alone", Killed::unknownVersion, Settling::running,
          Outcome::leftAlone},
         {"a page held open: kept, then rolled back once free", Killed::pageHeld, Settling::unfinished,
          Outcome::restoredOnceFree},
@@ -335,10 +335,20 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
             EXPECT_EQ(readUninstallValues().count("InstallJournal"), 0u);
             EXPECT_EQ(readUninstallValue("UninstallString"), killedRunUninstaller(runFolder));
             break;
-        case Outcome::leftAlone:
+        case Outcome::leftAlone: {
             EXPECT_EQ(filesBelow(root), killedFiles);
             EXPECT_EQ(readUninstallValues(), killedValues);
+            // Forgetting takes the journal only, and only where its writer is
+            // known to have ended.
+            const bool forgettable = test.settling == Settling::refused;
+            EXPECT_EQ(forgetInterruptedInstall(), forgettable);
+            KeyValues left = killedValues;
+            if (forgettable)
+                left.erase("InstallJournal");
+            EXPECT_EQ(readUninstallValues(), left);
+            EXPECT_EQ(filesBelow(root), killedFiles);
             break;
+        }
         case Outcome::restoredOnceFree:
             // Nothing else is lost meanwhile, and the next start finishes.
             EXPECT_EQ(readUninstallValues().count("InstallJournal"), 1u);

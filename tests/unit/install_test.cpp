@@ -121,7 +121,9 @@ TEST_F(InstallTest, pagesChainBlockedByAFileStopsBeforeAnything)
     EXPECT_FALSE(folderExists(iconFolder()));
 }
 
-TEST_F(InstallTest, pagesChainFailingHalfwayRemovesWhatItMade)
+// A name the system would change or refuse anywhere in a chain: no folder of
+// it is made.
+TEST_F(InstallTest, pagesChainWithABadNameMakesNothing)
 {
     setDestinations(programs, "Corvalin\\bad?name", desktop, "Tolm");
     runInstall();
@@ -130,13 +132,14 @@ TEST_F(InstallTest, pagesChainFailingHalfwayRemovesWhatItMade)
     EXPECT_FALSE(uninstallKeyExists());
 }
 
-TEST_F(InstallTest, iconChainFailingAtItsSecondFolderPutsTheShortcutInTheFirst)
+TEST_F(InstallTest, iconChainWithABadNamePutsTheShortcutOnTheDesktop)
 {
-    setDestinations(programs, "Corvalin", desktop, "Tolm\\bad?name");
+    setDestinations(programs, "Corvalin", desktop, "Tolm\\Books.");
     runInstall();
     expectMessages({iconFolderMessage});
     expectBookFiles(true);
-    expectRegisteredWithShortcut();   // linkPath() lies in the first folder, "Tolm"
+    EXPECT_FALSE(folderExists(iconFolder()));
+    expectRegisteredWithShortcut(desktop + "\\The Tolm Language.lnk");
 }
 
 // Targets that do not fit the 260-character buffers fail like files that cannot

@@ -31,11 +31,24 @@ void openToEveryone(const std::string& path)
     LocalFree(dacl);
 }
 
+// The system's short name for path (8.3 names, as %TEMP% holds them).
+std::string shortName(const std::string& path)
+{
+    WCHAR name[MAX_PATH];
+    const DWORD length = GetShortPathNameW(wideText(path).c_str(), name, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? utf8Text(name) : std::string();
+}
+
 TEST(HoldFolder, aFolderIsHeldOnlyWhereItIsAndAsItIsNamed)
 {
     const std::string root = freshTestFolder("hold");
     makeFolder(root + "\\folder");
+    makeFolder(root + "\\a folder with a long name");
     writeFile(root + "\\file", "not a folder");
+    const std::string shortSpelling = shortName(root + "\\a folder with a long name");
+    const std::string shortProgramFiles = shortName("C:\\Program Files");
+    ASSERT_NE(shortSpelling.find('~'), std::string::npos) << "no short name: " << shortSpelling;
+    ASSERT_NE(shortProgramFiles.find('~'), std::string::npos) << "no short name: " << shortProgramFiles;
     struct Case {
         const char* label;
         std::string path;
@@ -44,6 +57,10 @@ TEST(HoldFolder, aFolderIsHeldOnlyWhereItIsAndAsItIsNamed)
         {"a folder", root + "\\folder", FolderVerdict::usable},
         {"with a trailing backslash", root + "\\folder\\", FolderVerdict::usable},
         {"in other letter case", "c:\\TOLM-UNIT\\hold\\FOLDER", FolderVerdict::usable},
+        // Another spelling of the same folder is the same folder.
+        {"by its short name", shortSpelling, FolderVerdict::usable},
+        {"below the short name of Program Files", shortProgramFiles + "\\Common Files",
+         FolderVerdict::usable},
         {"a drive's root", "C:\\", FolderVerdict::usable},
         {"missing", root + "\\missing", FolderVerdict::missing},
         {"below a missing folder", root + "\\missing\\below", FolderVerdict::missing},
@@ -70,6 +87,50 @@ TEST(HoldFolder, aFolderIsHeldOnlyWhereItIsAndAsItIsNamed)
         releaseFolder(held);
         EXPECT_EQ(held, INVALID_HANDLE_VALUE);
     }
+    removeTree(root);
+}
+
+// The comparison of the path a handle was opened by with the folder or file
+// the system says it is: spellings of the same one pass, another one is a
+// link, and what the system cannot name cannot be checked.
+TEST(ReachedAs, aPathReachesOnlyWhatTheSystemSaysItIs)
+{
+    const std::string root = freshTestFolder("reached");
+    const std::string folder = root + "\\a folder with a long name";
+    makeFolder(folder);
+    makeFolder(root + "\\other");
+    writeFile(folder + "\\file.txt", "a file");
+    HANDLE opened = CreateFileW(wideText(folder).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileW(wideText(folder + "\\file.txt").c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(opened, INVALID_HANDLE_VALUE);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    struct Case {
+        const char* label;
+        HANDLE handle;
+        std::string path;
+        FolderVerdict verdict;
+    } cases[] = {
+        {"the folder's own path", opened, folder, FolderVerdict::usable},
+        {"with a trailing backslash", opened, folder + "\\", FolderVerdict::usable},
+        {"in other letter case", opened, "C:\\TOLM-UNIT\\REACHED\\A FOLDER WITH A LONG NAME", FolderVerdict::usable},
+        {"by its short name", opened, shortName(folder), FolderVerdict::usable},
+        {"a file by its folder's short name", file, shortName(folder) + "\\file.txt", FolderVerdict::usable},
+        {"another folder", opened, root + "\\other", FolderVerdict::linked},
+        {"the folder above", opened, root, FolderVerdict::linked},
+        {"the folder, for its file", file, folder, FolderVerdict::linked},
+        {"a path that names nothing", opened, root + "\\missing", FolderVerdict::unreadable},
+        {"a handle the system names no path for", event, folder, FolderVerdict::unreadable},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.label);
+        EXPECT_EQ(reachedVerdict(test.handle, wideText(test.path).c_str()), test.verdict) << test.path;
+    }
+    CloseHandle(event);
+    CloseHandle(file);
+    CloseHandle(opened);
     removeTree(root);
 }
 
@@ -130,13 +191,13 @@ TEST(PlainFiles, onlyAPlainFileIsDeletedOrMoved)
     } cases[] = {
         {"delete a plain file", file, "", false, FileOutcome::done, ""},
         {"delete nothing", missing, "", false, FileOutcome::untouched, ""},
-        {"delete a folder", folder, "", false, FileOutcome::untouched, "folder"},
+        {"delete a folder", folder, "", false, FileOutcome::left, "folder"},
         {"delete a file another program holds", held, "", false, FileOutcome::failed, "held"},
         {"move a plain file", file, target, false, FileOutcome::done, ""},
         {"move onto a taken name", file, taken, false, FileOutcome::failed, "plain"},
         {"move onto a taken name, replacing it", file, taken, true, FileOutcome::done, ""},
         {"move nothing", missing, target, false, FileOutcome::untouched, ""},
-        {"move a folder", folder, target, false, FileOutcome::untouched, "folder"},
+        {"move a folder", folder, target, false, FileOutcome::left, "folder"},
         {"move a file another program holds", held, target, false, FileOutcome::failed, "held"},
     };
     for (const Case& test : cases) {

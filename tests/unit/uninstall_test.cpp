@@ -208,6 +208,67 @@ TEST(PathText, cutLastNameStepsToTheParent)
     }
 }
 
+// A file's folder, and the root it lies on: a drive's or a share's root is a
+// folder only with its backslash, so that "R:\Kestrun.exe" lies in "R:\".
+TEST(PathText, aFilesFolderKeepsTheBackslashOfARoot)
+{
+    struct Case {
+        const WCHAR* path;
+        const WCHAR* folder;   // cutToFolder
+        int root;              // firstFolderStart
+    } cases[] = {
+        {L"C:\\Program Files\\Corvalin\\Kestrun.exe", L"C:\\Program Files\\Corvalin", 3},
+        {L"R:\\Kestrun.exe", L"R:\\", 3},
+        {L"r:\\", L"r:\\", 3},
+        {L"\\\\server\\share\\Kestrun.exe", L"\\\\server\\share\\", 15},
+        {L"\\\\server\\share\\Books\\Kestrun.exe", L"\\\\server\\share\\Books", 15},
+        {L"\\\\server\\share", L"\\\\server", 14},
+        // Not full paths: no root, and a cut like cutLastName's.
+        {L"\\\\server", L"\\", 0},
+        {L"\\\\\\share\\x", L"\\\\\\share", 0},
+        {L"1:\\x", L"1:", 0},
+        {L"Books\\Kestrun.exe", L"Books", 0},
+        {L"Kestrun.exe", L"Kestrun.exe", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(firstFolderStart(c.path), c.root) << c.path;
+        WCHAR path[260];
+        lstrcpyW(path, c.path);
+        cutToFolder(path);
+        EXPECT_STREQ(path, c.folder) << c.path;
+    }
+}
+
+// The names the system would change (it drops a trailing dot or space) or
+// refuse as a folder's, found wherever they stand in a chain.
+TEST(PathText, namesTheSystemWouldChangeOrRefuseAreFound)
+{
+    struct Case {
+        const WCHAR* names;
+        int badAt;   // where the first bad name begins; -1 when none is
+    } cases[] = {
+        {L"Books\\Tolm", -1},
+        {L"Łódź 東京\\Corvalin 1.5", -1},
+        {L"", -1},
+        {L"Books\\\\Tolm\\", -1},   // empty names are the composition's, not bad
+        {L"Books\\Tolm.", 6},
+        {L"Books \\Tolm", 0},
+        {L"Books\\..\\Tolm", 6},
+        {L".", 0},
+        {L"Books/Tolm", 0},
+        {L"x:y", 0},
+        {L"Books\\Tol*m", 6},
+        {L"Books\\Tol?m", 6},
+        {L"Books\\T<o>l|m", 6},
+        {L"Books\\\"Tolm\"", 6},
+        {L"Books\\Tolm\tTab", 6},
+    };
+    for (const Case& c : cases) {
+        const WCHAR* bad = findBadName(c.names);
+        EXPECT_EQ(bad ? int(bad - c.names) : -1, c.badAt) << c.names;
+    }
+}
+
 TEST(PathText, folderRelationsFollowWholeNamesAndFoldCase)
 {
     struct Case {
@@ -247,6 +308,7 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
         unsigned original, pipe, log, copyFile, copyFolder;
         bool silent;
         const WCHAR* exePath;
+        bool forget = false;
     } cases[] = {
         {L"\"C:\\Temp\\kst1\\Kestrun.exe\" /remove 132 140 0 20 24 0 C:\\Program Files\\Corvalin\\Kestrun.exe", true,
          132, 140, 0, 20, 24, false, L"C:\\Program Files\\Corvalin\\Kestrun.exe"},
@@ -262,7 +324,9 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
         {L"Kestrun.exe /remove 8 0 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
         {L"Kestrun.exe /remove 8 12 0 0 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
         {L"Kestrun.exe /remove 8 12 0 20 0 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
-        {L"Kestrun.exe /remove 8 12 0 20 24 2 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
+        {L"Kestrun.exe /remove 8 12 0 20 24 2 C:\\x", true, 8, 12, 0, 20, 24, false, L"C:\\x", true},
+        {L"Kestrun.exe /remove 8 12 0 20 24 3 C:\\x", true, 8, 12, 0, 20, 24, true, L"C:\\x", true},
+        {L"Kestrun.exe /remove 8 12 0 20 24 4 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
         {L"Kestrun.exe /remove -8 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
         {L"Kestrun.exe /remove 8x 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
         {L"Kestrun.exe /remove 4294967296 12 0 20 24 0 C:\\x", false, 0, 0, 0, 0, 0, false, L""},
@@ -288,6 +352,7 @@ TEST(RemovalCommand, onlyACompleteCommandIsAccepted)
             EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.copyFile), c.copyFile) << c.commandLine;
             EXPECT_EQ(reinterpret_cast<ULONG_PTR>(command.copyFolder), c.copyFolder) << c.commandLine;
             EXPECT_EQ(command.silent, c.silent) << c.commandLine;
+            EXPECT_EQ(command.forget, c.forget) << c.commandLine;
             EXPECT_STREQ(command.exePath, c.exePath);
         }
     }
@@ -299,19 +364,20 @@ TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
     struct Case {
         std::wstring copyPath;
         ULONG_PTR original, pipe, log, copyFile, copyFolder;
-        bool silent;
+        bool silent, forget;
         std::wstring exePath;
         bool fits;
     } cases[] = {
-        {L"C:\\users\\root\\Temp\\kst0123456789abcdef\\Kestrun.exe", 132, 140, 0, 20, 24, false,
+        {L"C:\\users\\root\\Temp\\kst0123456789abcdef\\Kestrun.exe", 132, 140, 0, 20, 24, false, false,
          L"C:\\Program Files\\Corvalin\\Kestrun.exe", true},
         {L"C:\\users\\Рабочий\\Temp\\kst0123456789abcdef\\Kestrun.exe", 4294967295u, 4294967295u, 4294967295u,
-         4294967295u, 4294967295u, true, L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe", true},
-        {L"C:\\Temp\\kst2\\Kestrun.exe", 8, 12, 16, 20, 24, true, L"\\\\server\\Επιφάνεια\\Kestrun.exe", true},
+         4294967295u, 4294967295u, true, true, L"C:\\Program Files\\Łódź 東京\\Corvalin\\Kestrun.exe", true},
+        {L"C:\\Temp\\kst2\\Kestrun.exe", 8, 12, 16, 20, 24, false, true, L"\\\\server\\Επιφάνεια\\Kestrun.exe",
+         true},
         {L"C:\\Temp\\" + std::wstring(pathCapacity - 9, L'東'), 8, 4294967295u, 4294967295u, 4294967295u,
-         4294967295u, true, longestPath, true},
+         4294967295u, true, false, longestPath, true},
         // A copy path longer than a path buffer ever holds: refused, not overrun.
-        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, 12, 0, 20, 24, false, L"C:\\x", false},
+        {L"C:\\" + std::wstring(removalCommandCapacity, L'東'), 8, 12, 0, 20, 24, false, false, L"C:\\x", false},
     };
     for (const Case& c : cases) {
         WCHAR commandLine[removalCommandCapacity + 16];
@@ -323,6 +389,7 @@ TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
         sent.copyFile = reinterpret_cast<HANDLE>(c.copyFile);
         sent.copyFolder = reinterpret_cast<HANDLE>(c.copyFolder);
         sent.silent = c.silent;
+        sent.forget = c.forget;
         lstrcpyW(sent.exePath, c.exePath.c_str());
         ASSERT_EQ(composeRemovalCommand(commandLine, c.copyPath.c_str(), sent), c.fits) << c.exePath;
         EXPECT_EQ(commandLine[removalCommandCapacity], L'#') << "written past the capacity";
@@ -336,6 +403,7 @@ TEST(RemovalCommand, aComposedCommandIsParsedBackToTheSameHandlesAndPath)
         EXPECT_EQ(command.copyFile, sent.copyFile) << commandLine;
         EXPECT_EQ(command.copyFolder, sent.copyFolder) << commandLine;
         EXPECT_EQ(command.silent, sent.silent) << commandLine;
+        EXPECT_EQ(command.forget, sent.forget) << commandLine;
         EXPECT_EQ(std::wstring(command.exePath), c.exePath);
     }
 }

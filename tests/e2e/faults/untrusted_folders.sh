@@ -14,7 +14,9 @@
 #      naming the link and the removal of an earlier install registered there
 #      all refuse, and C:\Victim keeps every byte;
 #   5. a journal naming C:\Victim and names that are not the book's: neither
-#      program acts on it.
+#      program acts on it, until asked to forget it: then only the journal goes;
+#   6. a drive's root as the pages folder: refused, with its reason, and
+#      nothing is made.
 # Wine maps a DACL to the Unix mode bits: "Everyone" is the bits of others.
 source "$(dirname "$0")/../lib.sh"
 source "$(dirname "$0")/../uninstall_steps.sh"
@@ -159,7 +161,7 @@ silent_install "" $exit_done
 mv "$pages_dir" "$pages_dir.real"
 ln -s "$victim" "$pages_dir"
 quiet_uninstall $exit_failed
-expect_log_line "folder refused" "$pages_windows" "reached through a link, or unreadable"
+expect_log_line "folder refused" "$pages_windows" "reached through a link"
 expect_victim_kept
 rm "$pages_dir"
 mv "$pages_dir.real" "$pages_dir"
@@ -167,7 +169,7 @@ quiet_uninstall $exit_done
 
 # A refused journal is kept, and nothing else is done until it is gone: a new
 # run's journal would overwrite it.
-readonly refused_journal_text="An interrupted install was left as it is: its record does not match this book's install. Nothing was changed. The record is the value InstallJournal of the uninstall key."
+readonly refused_journal_text="An interrupted install was left as it is: its record does not match this book's install. Nothing was changed; /FORGET forgets it."
 remove_journal() {
     timeout "$drive_timeout" "$WINELOADER" reg delete "$uninstall_key" /v InstallJournal /f >/dev/null 2>&1 ||
         fail "the journal could not be removed"
@@ -182,7 +184,7 @@ expect_logged_message "$refused_journal_text"
 has_journal || fail "the refused journal is gone"
 remove_journal
 silent_install '/D=C:\Other\Tolm' $exit_done
-expect_log_line "folder refused" "$link_windows" "reached through a link, or unreadable"
+expect_log_line "folder refused" "$link_windows" "reached through a link"
 expect_victim_kept
 pages_dir=$(unix_path 'C:\Other\Tolm')
 expect_book_installed 1
@@ -196,7 +198,22 @@ for program in installer uninstaller; do
     has_journal || fail "the refused journal is gone after the $program"
 done
 expect_book_installed 1
-remove_journal
-quiet_uninstall $exit_done
+watch_run "$(registry_value QuietUninstallString) /FORGET /LOG=$(z_path "$work/uninstall.log")"
+expect_unattended $exit_done
+read_run_log "$work/uninstall.log"
+expect_log_line "interrupted install forgotten" "" ok
+expect_victim_kept
+wait_temp_copy_gone
 expect_no_uninstall_key
+
+log "-- 6. a drive's root"
+readonly root_reason="it is the root of a drive."
+mkdir -p "$work/rdrive"
+ln -sfn "$work/rdrive" "$WINEPREFIX/dosdevices/r:"
+printf "the drive's own file\n" >"$work/rdrive/own.txt"
+machine_snapshot "$work/before-root"
+silent_install '/D=R:\' $exit_failed
+expect_logged_message "$(refusal 'R:\' "$root_reason")"
+machine_snapshot "$work/after-root"
+expect_same_snapshot "$work/before-root" "$work/after-root" "the drive's root"
 conclude

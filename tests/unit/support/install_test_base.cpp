@@ -73,11 +73,11 @@ void InstallTest::expectBookFiles(bool variant)
     EXPECT_EQ(readFile(pagesFolder() + "\\Kestrun.exe"), readFile(TOLM_TEST_UNINSTALLER));
 }
 
-void InstallTest::expectRegisteredWithShortcut()
+void InstallTest::expectRegisteredWithShortcut(const std::string& linkAt)
 {
     EXPECT_EQ(readUninstallValue("UninstallString"), "\"" + pagesFolder() + "\\Kestrun.exe\"");
     EXPECT_EQ(readUninstallValue("DisplayName"), std::string("The Tolm Language"));
-    const std::optional<ShortcutInfo> link = readShortcut(linkPath());
+    const std::optional<ShortcutInfo> link = readShortcut(linkAt.empty() ? linkPath() : linkAt);
     ASSERT_TRUE(link.has_value());
     EXPECT_EQ(link->target, pagesFolder() + "\\" + mainNames().front() + ".htm");
     EXPECT_EQ(link->description, "The Tolm Language");

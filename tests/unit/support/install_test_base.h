@@ -34,8 +34,8 @@ protected:
     void expectMessages(const std::vector<ExpectedMessage>& expected);
     // The exact file set of the variant (or not) in pagesFolder, each equal to its source.
     void expectBookFiles(bool variant);
-    // The registration and the shortcut of a completed install.
-    void expectRegisteredWithShortcut();
+    // The registration and the shortcut (at link, or linkPath()) of a completed install.
+    void expectRegisteredWithShortcut(const std::string& link = "");
     // No installed file, created folder, key or shortcut is left.
     void expectNothingLeft();
     // What an earlier install of the plain book or the variant left in
