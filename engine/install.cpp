@@ -73,8 +73,8 @@ bool installEntry(const char* name, const char* suffix, int number)
 // Returns its length.
 int expandFolder(WCHAR* folder)
 {
-    const DWORD length = GetLongPathNameW(folder, folder, pathCapacity);
-    return length > 0 && length < DWORD(pathCapacity) ? int(length) : lstrlenW(folder);
+    GetLongPathNameW(folder, folder, pathCapacity);
+    return lstrlenW(folder);
 }
 
 // Runs while pagesDestination.path names the first page, the shortcut's target.
