@@ -1,6 +1,7 @@
-// Holding folders, judging who may change them, and acting on plain files
-// only, against the real disk under Wine. Links on the way to a folder are
-// Unix symbolic links, which only a script can make: the end-to-end scenario
+// Holding folders, judging who may change them, acting on plain files only,
+// and the lock that no one but an administrator may hold, against the real
+// disk and objects under Wine. Links on the way to a folder are Unix symbolic
+// links, which only a script can make: the end-to-end scenario
 // untrusted_folders has those.
 #include <gtest/gtest.h>
 
@@ -8,7 +9,10 @@
 #include <aclapi.h>
 
 #include <string>
+#include <thread>
 
+#include "change_lock.h"
+#include "descriptor_layout.h"
 #include "install_fixture.h"
 #include "safe_folder.h"
 
@@ -220,6 +224,68 @@ TEST(PlainFiles, onlyAPlainFileIsDeletedOrMoved)
     }
     CloseHandle(holder);
     removeTree(root);
+}
+
+// The token of this process without the Administrators group (kept only to
+// deny), as a program of a user without administrator rights has it, for
+// the calling thread until revertToSelf.
+void impersonateStandardUser()
+{
+    HANDLE token = nullptr;
+    HANDLE restricted = nullptr;
+    SID_AND_ATTRIBUTES administrators = {const_cast<SidOf<2>*>(&administratorsSid), 0};
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token));
+    ASSERT_TRUE(CreateRestrictedToken(token, 0, 1, &administrators, 0, nullptr, 0, nullptr, &restricted));
+    ASSERT_TRUE(ImpersonateLoggedOnUser(restricted));
+    CloseHandle(restricted);
+    CloseHandle(token);
+}
+
+// Whether another thread, as a run of another process would, finds the lock
+// free: it makes or opens it by its name, takes it and lets it go.
+bool otherRunFindsLockFree()
+{
+    bool free = false;
+    std::thread other([&free]() {
+        HANDLE lock = CreateMutexW(nullptr, FALSE, changeLockName);
+        const DWORD result = lock ? WaitForSingleObject(lock, 0) : WAIT_FAILED;
+        free = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+        if (free)
+            ReleaseMutex(lock);
+        if (lock)
+            CloseHandle(lock);
+    });
+    other.join();
+    return free;
+}
+
+TEST(ChangeLock, onlyAnAdministratorsRunHoldsIt)
+{
+    ASSERT_EQ(takeChangeLock(), ChangeLock::taken);
+    EXPECT_EQ(takeChangeLock(), ChangeLock::taken) << "this process holds it already";
+    EXPECT_FALSE(otherRunFindsLockFree()) << "held, another run must not get it";
+
+    // A user without the Administrators group may not even open it.
+    impersonateStandardUser();
+    HANDLE opened = OpenMutexW(SYNCHRONIZE, FALSE, changeLockName);
+    const DWORD error = GetLastError();
+    RevertToSelf();
+    EXPECT_EQ(opened, nullptr);
+    EXPECT_EQ(error, DWORD(ERROR_ACCESS_DENIED));
+    if (opened)
+        CloseHandle(opened);
+
+    releaseChangeLock();
+    EXPECT_TRUE(otherRunFindsLockFree()) << "let go, another run gets it";
+
+    // Such a user may make the name first, and hold it for good: it is not
+    // the lock, and the runs go on without it instead of waiting for ever.
+    impersonateStandardUser();
+    HANDLE squatted = CreateMutexW(nullptr, TRUE, changeLockName);
+    RevertToSelf();
+    ASSERT_NE(squatted, nullptr);
+    EXPECT_EQ(takeChangeLock(), ChangeLock::squatted);
+    CloseHandle(squatted);
 }
 
 } // namespace
