@@ -13,6 +13,7 @@
 
 #include <string.h>
 
+#include "change_lock.h"
 #include "extract.h"
 #include "folder_chain.h"
 #include "inflate_state.h"
@@ -178,17 +179,10 @@ bool commit(HANDLE& pagesFolder)
     return true;
 }
 
-} // namespace
-
-bool runInstall()
+// The whole install, once no other run changes the book.
+bool install()
 {
     DestinationPath& pages = installSettings.pagesDestination;
-    // Any journal now is another run's, under any name, begun since this one
-    // settled: its own until it ends, and this run's would overwrite it.
-    if (journalIsPresent()) {
-        showInstallError(installRunningText);
-        return false;
-    }
     memset(&record, 0, sizeof record);
     bytesWritten = 0;
     // First of all, so that the record says from the start whether the key
@@ -236,4 +230,21 @@ bool runInstall()
         return false;
     }
     return true;
+}
+
+} // namespace
+
+int runInstall()
+{
+    // Nothing is changed while another run holds the lock, or while another
+    // run's journal is there, under any name: an earlier release's runs take
+    // no lock. Under the lock the check for a journal and this run's first
+    // journal write are one step: no run that takes the lock can write one
+    // between them.
+    // The lock is let go with the process, which ends once the run has.
+    if (takeChangeLock() == ChangeLock::busy || journalIsPresent()) {
+        showInstallError(installRunningText);
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    }
+    return install() ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
 }

@@ -4,8 +4,9 @@
 // it and choose what the wizard would; the exit code says how it ended:
 //   0 installed (or only the running copy raised, or the usage shown)
 //   1602 cancelled, 1603 failed and rolled back (or its rollback left for the
-//   next start), 1618 another copy runs or an interrupted install is not
-//   settled, 87 a bad command line.
+//   next start), 1618 another copy runs, another install or removal runs
+//   under any name, or an interrupted install is not settled, 87 a bad
+//   command line.
 //
 // The process enters at tolmEntry with no C runtime start-up before it (see
 // tolm_bare_entry in cmake/product.cmake): nothing here needs one, and the
@@ -13,6 +14,7 @@
 #include <windows.h>
 
 #include "abi_names.h"
+#include "change_lock.h"
 #include "command_line.h"
 #include "common_controls.h"
 #include "install.h"
@@ -76,8 +78,9 @@ int showWizard()
     return installSettings.exitCode;
 }
 
-// The first copy: settles what a killed run left, takes the options, and
-// installs silently or through the wizard.
+// The first copy: settles what a killed run left, which takes the change
+// lock (change_lock.h), takes the options, and installs silently or through
+// the wizard.
 int runFirstCopy()
 {
     // An install that was killed is settled before anything is offered: the
@@ -86,16 +89,18 @@ int runFirstCopy()
     // stays, refused or not yet settled, is never overwritten by a new run:
     // nothing is changed until it is settled, or forgotten.
     const Settling settling = settleInterruptedInstall();
-    installSettings.forget = options.forget;
-    if (settling != Settling::nothing && settling != Settling::settled) {
-        if (!answerUnsettled(settling, L"Error during install:", options.silent, options.forget))
-            return ERROR_INSTALL_ALREADY_RUNNING;
-        installSettings.forget = 1;
-    }
+    if (settling != Settling::nothing && settling != Settling::settled &&
+        !answerUnsettled(settling, L"Error during install:", options.silent, options.forget))
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    // A journal that stayed and got this far was forgotten: the run forgets,
+    // too, a folder that cannot be reached at its own end.
+    installSettings.forget = options.forget || settling > Settling::settled;
     if (!applyInstallOptions(options))
         return ERROR_INVALID_PARAMETER;
     if (options.silent)
-        return runInstall() ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+        return runInstall();
+    // A wizard that merely shows holds no lock: its Finish takes it.
+    releaseChangeLock();
     return showWizard();
 }
 

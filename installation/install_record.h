@@ -78,21 +78,24 @@ struct InstallRecord {
 bool setAsideName(WCHAR* out, const WCHAR* path);
 
 // ---- a killed run (interrupted_install.cpp) ----
+// Every value after settled keeps a journal.
 enum class Settling {
     nothing,    // no journal
     settled,    // rolled back, or completed, as far as it could be
-    running,    // its run goes on in another process, or it is of a later release's
-                // layout, whose writer cannot be told: left alone
-    refused,    // damaged, of a layout this version does not know, or it names
-                // anything but this book's install: left alone
+    running,    // its run goes on in another process (it writes the journal, or holds
+                // the change lock), or the journal is of a later release's layout,
+                // whose writer cannot be told: left alone
+    refused,    // damaged, or it names anything but this book's install: left alone
     unfinished, // something could not be settled now: the journal stays, and
                 // settleBlocker() names what blocked it
     unreachable,// the same, where that is a folder that cannot be reached (a
                 // drive that is away, perhaps for good)
 };
 
-// Settles what a killed run left, as its journal tells: rolls an open run
-// back, completes a committed one. A journal is acted on only when its
+// Takes the change lock (change_lock.h), which the caller then holds, and
+// settles what a killed run left, as its journal tells: rolls an open run
+// back, completes a committed one. Another install or removal that holds the
+// lock is a run that goes on. A journal is acted on only when its
 // writer no longer runs, when it names exactly the book's files, in the
 // folder of the uninstaller the key names (or, before the run registered,
 // the folder of its own run) with the shortcut's own name in its icon

@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include "change_lock.h"
 #include "install_log.h"
 #include "path_text.h"
 #include "product.h"
@@ -118,6 +119,9 @@ bool journalIsPresent()
 
 Settling settleInterruptedInstall()
 {
+    // A settle is a change: it takes the lock, which the caller then holds.
+    if (takeChangeLock() == ChangeLock::busy)
+        return Settling::running;
     const JournalRead read = readJournal(interrupted);
     if (read == JournalRead::none)
         return Settling::nothing;

@@ -18,11 +18,11 @@ inline constexpr char uninstallerFileName[] = TOLM_UNINSTALLER_FILE;
 inline constexpr char uninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun";
 inline constexpr char uninstallKeyClass[] = "Kestrun";
 inline constexpr char linkFileName[] = TOLM_PRODUCT_NAME ".lnk";   // the desktop shortcut
-// What both programs say of an install that another process runs, and of
-// the record of an interrupted one that does not match the book. Either way
-// nothing is changed.
+// What both programs say of an install or removal that another process runs
+// (it holds the change lock, or writes a journal), and of the record of an
+// interrupted one that does not match the book. Either way nothing is changed.
 inline constexpr char installRunningText[] =
-    "An install of " TOLM_PRODUCT_NAME " is running. Try again once it has finished.";
+    "An install or removal of " TOLM_PRODUCT_NAME " is running. Try again once it has ended.";
 inline constexpr char journalRefusedText[] =
     "An interrupted install was left as it is: its record does not match this book's install. Nothing was "
     "changed; /FORGET forgets it.";

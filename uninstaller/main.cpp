@@ -21,6 +21,7 @@
 #include "self_removal.h"
 
 #include "arguments.h"
+#include "change_lock.h"
 #include "install_log.h"
 #include "install_record.h"
 #include "path_text.h"
@@ -102,15 +103,16 @@ static DWORD refuseWhileInstalling(bool silent)
     logText("message", installRunningText);
     if (!silent)
         MessageBoxA(nullptr, installRunningText, productName, MB_ICONERROR | MB_SETFOREGROUND);
-    logText("result", "an install is running (exit code 1618)");
+    logText("result", "an install or removal is running (exit code 1618)");
     return ERROR_INSTALL_ALREADY_RUNNING;
 }
 
-// An install killed halfway is settled first: rolled back, the earlier
-// install it replaced is whole again, and its key is restored. Then the
-// result of the removal; 1618 when the install's run goes on after all, or
-// its journal stays (refused, or not settled now, and not forgotten): then
-// nothing may be removed, as the key holds the journal.
+// An install killed halfway is settled first, under the change lock, which
+// the removal then keeps until its last change: rolled back, the earlier install it replaced is
+// whole again, and its key is restored. Then the result of the removal; 1618
+// when another install or removal holds the lock or its run goes on after
+// all, or when its journal stays (refused, or not settled now, and not
+// forgotten): then nothing may be removed, as the key holds the journal.
 static DWORD settleFirst(bool silent, bool forget)
 {
     const Settling settling = settleInterruptedInstall();
@@ -128,19 +130,25 @@ static DWORD finishRemoval(const RemovalCommand& command)
     if (command.log)
         useLog(command.log);
     DWORD result = settleFirst(command.silent, command.forget);
-    if (result == ERROR_SUCCESS) {
+    if (result == ERROR_SUCCESS)
         removeBook(command.exePath, report);
+    // The last change is made: what follows only reports it.
+    releaseChangeLock();
+    if (result == ERROR_SUCCESS)
         result = concludeRemoval(command.exePath, command.silent);
-    }
     sendResult(command.resultPipe, result);
     if (waitForOriginal(command.original)) {
         // Anything listed now is the uninstaller's own, shown on its own.
         // Where something of the book stayed, so does the uninstaller, to be
-        // run again.
+        // run again. It goes under the lock too, once an install that may
+        // have begun since has ended; an install that registered this very
+        // file again has made it its own.
         report.length = 0;
         report.unlisted = 0;
-        if (result == ERROR_SUCCESS)
+        if (result == ERROR_SUCCESS && takeChangeLock(originalWaitLimit) != ChangeLock::busy &&
+            !keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, command.exePath))
             removeUninstaller(command.exePath, SelfRemoval::now, report);
+        releaseChangeLock();
         if (hasFailures(report) && !command.silent)
             showReport();
     }
@@ -212,7 +220,11 @@ static DWORD askAndRemove()
         return ERROR_INVALID_PARAMETER;
     }
     logAction("command line", GetCommandLineW(), "");
-    if (installIsRunning())
+    // Before the question: the removal would find the same. The question
+    // itself holds no lock.
+    const bool lockBusy = takeChangeLock() == ChangeLock::busy;
+    releaseChangeLock();
+    if (lockBusy || installIsRunning())
         return refuseWhileInstalling(silent);
 
     WCHAR exePath[pathCapacity];
@@ -243,6 +255,7 @@ static DWORD askAndRemove()
     if (settled != ERROR_SUCCESS)
         return settled;
     removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
+    releaseChangeLock();
     return concludeRemoval(exePath, silent);
 }
 

@@ -13,7 +13,6 @@
 #include "install_log.h"
 #include "path_text.h"
 
-constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
 constexpr DWORD compareChunk = 1024;             // bytes compared at a time, two buffers on the stack
 
 static bool isDigit(WCHAR c)

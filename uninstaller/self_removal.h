@@ -8,6 +8,7 @@
 #include "path_text.h"
 
 constexpr WCHAR removalFlag[] = L"/remove";   // marks the command line of the temp copy
+constexpr DWORD originalWaitLimit = 60 * 1000;   // ms; an original that lingers only costs its own file
 
 // ---- The copy (private_copy.cpp) ----
 

@@ -26,7 +26,7 @@ INT_PTR handleFinish(HWND page)
 {
     LRESULT state = SendDlgItemMessageA(page, IDC_SPECIFIC_BOOK, BM_GETCHECK, 0, 0);
     installSettings.specificBook = static_cast<unsigned char>(state & 0xFF);
-    installSettings.exitCode = runInstall() ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+    installSettings.exitCode = runInstall();
     SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
     return TRUE;
 }

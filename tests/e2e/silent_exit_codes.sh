@@ -12,7 +12,12 @@
 #   1603  the silent uninstall while a page is held open: the page stays and
 #         the log names it, everything else of the book goes but its key and
 #         the uninstaller; once the page is released, the key's uninstaller
-#         runs again and leaves the prefix as fresh as it was.
+#         runs again and leaves the prefix as fresh as it was;
+#      0  the next install after one that was killed while it held the
+#         change lock (its server left running): the lock went with it;
+#   1618  an uninstall and an update started together, at offsets from 0 to
+#         0.3 s: whichever finds the other's lock changes nothing, and each
+#         round ends with the book whole or with nothing of it left.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/uninstall_steps.sh"
 source "$(dirname "$0")/faults/faults.sh"
@@ -75,7 +80,7 @@ for command in "\"$(z_path "$work/AnotherName.exe")\" /S" "$(registry_value Quie
     watch_run "$command /LOG=$(z_path "$work/while-waiting.log")"
     expect_unattended $exit_busy
     read_run_log "$work/while-waiting.log"
-    expect_log_line message "An install of The Tolm Language is running. Try again once it has finished." ""
+    expect_log_line message "An install or removal of The Tolm Language is running. Try again once it has ended." ""
 done
 machine_snapshot "$work/still-waiting"
 expect_same_snapshot "$work/waiting" "$work/still-waiting" "while the install waits"
@@ -137,4 +142,77 @@ expect_unattended $exit_done
 wait_temp_copy_gone
 prefix_snapshot "$work/second"
 expect_same_snapshot "$work/fresh" "$work/second" "after the second uninstall"
+
+log "-- an install killed while it holds the lock"
+start_installer
+go_to_page 1
+printf 'a file where the icon folder should go\n' >"$icon_dir"
+finish_at_icon_box
+has_journal && log "install journal: open" || fail "no journal while the install waits"
+# The server lives on: the lock must go with the killed process alone.
+kill_installer "$installer_pid"
+rm -f "$icon_dir"
+watch_run "$(installer_command "/S /LOG=$(z_path "$work/after-kill.log")")"
+expect_unattended $exit_done
+read_run_log "$work/after-kill.log"
+expect_log_line "interrupted install found" "open: rolling it back" ""
+expect_book_installed 1
+expect_settled
+watch_run "$(registry_value QuietUninstallString)"
+expect_unattended $exit_done
+wait_temp_copy_gone
+expect_nothing_written "$before"
+
+log "-- an uninstall and an update started together"
+# round OFFSET: the book installed, then the uninstall started and the update
+# OFFSET seconds later; both are waited for, the uninstall's temp copy too.
+# An uninstaller whose file the update has just set aside does not start at
+# all: Wine says it failed to open it, and exits 53.
+round() {
+    local rc_uninstall=0 rc_update=0
+    if ! timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1; then
+        watch_run "$(installer_command /S)" >/dev/null
+        [ "$run_exit" = 0 ] || fail "the install before the round exited $run_exit"
+    fi
+    timeout "$installer_timeout" "$WINELOADER" "$kestrun_windows_path" /S >"$work/round-uninstall.out" 2>&1 &
+    local uninstall=$!
+    sleep "$1"
+    timeout "$installer_timeout" "$WINELOADER" "$TOLM_INSTALLER" /S >/dev/null 2>&1 &
+    local update=$!
+    wait "$uninstall" || rc_uninstall=$?
+    wait "$update" || rc_update=$?
+    wait_temp_copy_gone >/dev/null
+    round_codes="uninstall $rc_uninstall, update $rc_update"
+    case "$rc_uninstall $rc_update" in
+    "0 0" | "0 82" | "82 0") ;;
+    "53 0") grep -q "failed to open" "$work/round-uninstall.out" ||
+        fail "offset $1: the uninstaller exited 53 without Wine's word that it did not start" ;;
+    *) fail "offset $1: exit codes $round_codes (82 is 1618's low byte)" ;;
+    esac
+}
+for offset in 0 0.015 0.03 0.045 0.06 0.075 0.09 0.105 0.12 0.135 0.15 0.165 0.18 0.195 0.21 0.225 0.24 \
+    0.255 0.27 0.3; do
+    round "$offset"
+    # An update that ran while the uninstaller's process was still ending
+    # could not remove that file: the next run completes it, and nothing else.
+    if has_journal; then
+        watch_run "$(installer_command "/S /LOG=$(z_path "$work/round-$offset.log")")" >/dev/null
+        read_run_log "$work/round-$offset.log"
+        expect_log_line "interrupted install found" "committed: completing it" ""
+        round_codes="$round_codes, then completed"
+    fi
+    # One whole state: the book installed and registered, or nothing of it.
+    if timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1; then
+        state=installed
+        expect_book_installed 1 >/dev/null
+        [ "$(registry_value UninstallString)" = "\"$pages_windows\\Kestrun.exe\"" ] || fail "offset $offset: not registered"
+        [ -f "$icon_dir/The Tolm Language.lnk" ] || fail "offset $offset: no shortcut"
+    else
+        state=removed
+        [ -e "$pages_dir" ] && fail "offset $offset: the pages folder stayed: $(ls -A "$pages_dir" | head -3 | tr '\n' ' ')"
+        [ -e "$icon_dir" ] && fail "offset $offset: the icon folder stayed"
+    fi
+    has_journal && fail "offset $offset: a journal stayed"
+    log "offset $offset: $round_codes; $state"
+done
 conclude

@@ -7,7 +7,10 @@
 #   1. the wizard names the folder and asks; Yes forgets, and the wizard goes on;
 #   2. a second such journal, answered No: nothing changes, and the run exits 1618;
 #   3. /S /FORGET forgets it unattended, logs what it forgot, and installs the
-#      book on C:, keeping no journal for the earlier install on the gone drive.
+#      book on C:, keeping no journal for the earlier install on the gone drive;
+#   4. an update of that book to D:, killed, and D: gone: its uninstaller, past
+#      its own question, asks the same, and holds the change lock while it
+#      asks: an install started meanwhile changes nothing and exits 1618.
 source "$(dirname "$0")/../lib.sh"
 source "$(dirname "$0")/../uninstall_steps.sh"
 source "$(dirname "$0")/faults.sh"
@@ -94,4 +97,28 @@ expect_settled
 expect_book_installed 1
 expect_registration
 expect_drive_as_left
+
+log "-- 4. the uninstaller asks too, and holds the lock while it asks"
+ln -sfn "$ddrive" "$WINEPREFIX/dosdevices/d:"
+rm -rf "${ddrive:?}"/*
+start_installer "$TOLM_INSTALLER" "/ICONS=Tolm\\$block_name" "/D=$gone_folder"
+go_to_page 1
+printf 'a file named like the new icon folder\n' >"$block"
+finish_at_icon_box
+kill_installer "$installer_pid"
+"$WINESERVER" -k 2>/dev/null
+"$WINESERVER" -w 2>/dev/null
+rm -f "$block" "$WINEPREFIX/dosdevices/d:"
+start_uninstaller
+answer_yes
+wait_for_box
+machine_snapshot "$work/asking"
+watch_run "$(installer_command /S)"
+expect_unattended $exit_busy
+machine_snapshot "$work/still-asking"
+expect_same_snapshot "$work/asking" "$work/still-asking" "while the uninstaller asks"
+expect_drive "msgbox caption: Error during uninstall:" msgbox no
+grep -qxF "$gone_folder\\" <<<"$out" || fail "the question does not name $gone_folder"
+wait_uninstall_done $exit_busy
+has_journal && log "install journal: kept" || fail "the journal is gone after No"
 conclude
