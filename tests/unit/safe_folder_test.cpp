@@ -226,6 +226,24 @@ TEST(PlainFiles, onlyAPlainFileIsDeletedOrMoved)
     removeTree(root);
 }
 
+// Only a name surrogate leads elsewhere. Wine cannot make the other kinds, so
+// the tags stand in for them: a deduplicated or cloud book file must be
+// deleted and replaced like a plain one, and a tag of 0 is how Wine reports a
+// folder link.
+TEST(PlainFiles, onlyNameSurrogateTagsAreLinks)
+{
+    const struct {
+        DWORD tag;
+        bool link;
+    } cases[] = {
+        {IO_REPARSE_TAG_SYMLINK, true},     {IO_REPARSE_TAG_MOUNT_POINT, true}, {0xA0000027 /* WCI link */, true},
+        {0, true},                          {IO_REPARSE_TAG_DEDUP, false},      {IO_REPARSE_TAG_CLOUD, false},
+        {IO_REPARSE_TAG_CLOUD_1, false},    {IO_REPARSE_TAG_WCI, false},        {IO_REPARSE_TAG_APPEXECLINK, false},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(isLinkTag(test.tag), test.link) << std::hex << test.tag;
+}
+
 // The token of this process without the Administrators group (kept only to
 // deny), as a program of a user without administrator rights has it, for
 // the calling thread until revertToSelf.
