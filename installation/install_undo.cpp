@@ -132,16 +132,33 @@ bool undoShortcut(const InstallRecord& record)
     return settled;
 }
 
-// The key's values as they were; a key that cannot be written names itself.
-bool restoreValues(const InstallRecord& record)
+// A key that cannot be written names itself as what blocks the settle.
+bool keyBlocks()
 {
-    if (restoreUninstallValues(record))
-        return true;
     WCHAR key[pathCapacity];
     widenAscii(key, pathCapacity, "HKEY_LOCAL_MACHINE\\");
     widenAscii(key + lstrlenW(key), pathCapacity - lstrlenW(key), uninstallKeyPath);
     noteSettleBlocker(key);
     return false;
+}
+
+// The key's values as they were.
+bool restoreValues(const InstallRecord& record)
+{
+    return restoreUninstallValues(record) || keyBlocks();
+}
+
+// The journal goes only once what it guarded is back on disk. Whatever keeps
+// it is named: the pages folder whose entries would not flush, or the key,
+// which may well hold the values the run had anyway and so failed no step
+// before this one.
+bool journalRemoved(const InstallRecord& record)
+{
+    if (!flushFolderEntries(record)) {
+        noteSettleBlocker(record.pagesFolder);
+        return false;
+    }
+    return removeJournal() || keyBlocks();
 }
 
 // The earlier install in another folder, as the key named it before the run,
@@ -191,8 +208,7 @@ bool undoInstall(InstallRecord& record, HANDLE& pagesFolder)
     bool settled = undoShortcut(record);
     settled = forEachBookFile(record, record.writing ? undoFile : undoBeforeWriting) && settled;
     settled = restoreValues(record) && settled;
-    // The journal goes only once what it guarded is back on disk.
-    settled = settled && flushFolderEntries(record) && removeJournal();
+    settled = settled && journalRemoved(record);
     if (settled && !record.keyExisted)
         logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");
     if (!settled)
@@ -210,7 +226,7 @@ bool completeInstall(const InstallRecord& record)
     bool settled = settleShortcut(record, completeFile);
     settled = forEachBookFile(record, completeFile) && settled;
     settled = removeReplacedInstall(record) && settled;
-    settled = settled && flushFolderEntries(record) && removeJournal();
+    settled = settled && journalRemoved(record);
     if (!settled)
         logAction("completion unfinished: journal kept", blocker, "");
     return settled;

@@ -144,6 +144,7 @@ enum class Killed {
     unversioned,     // open, its journal in the layout before the version: rolled back
     unknownVersion,  // a later release's layout: left alone, as a run that may go on
     pageHeld,        // open, and a page it wrote held open without delete sharing: kept until it is free
+    keyLocked,       // open, and the key refuses every change: kept, naming the key, until it is writable
     journalDamaged,  // not a record: left alone
     foreignNames,    // the record names a file of the user's as the run's own
     otherFolder,     // the key names an uninstaller in another folder than the record's
@@ -232,6 +233,9 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(heldPage, INVALID_HANDLE_VALUE);
         break;
+    case Killed::keyLocked:
+        ASSERT_TRUE(setUninstallKeyRights("D:P(D;;0x6;;;WD)(A;;KA;;;WD)"));   // no value may be set or deleted
+        break;
     case Killed::journalDamaged:
         writeUninstallValues({{"InstallJournal", {REG_BINARY, "not a record"}}});
         break;
@@ -292,6 +296,8 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
          Outcome::leftAlone},
         {"a page held open: kept, then rolled back once free", Killed::pageHeld, Settling::unfinished,
          Outcome::restoredOnceFree},
+        {"a key that refuses changes: kept, then rolled back once writable", Killed::keyLocked,
+         Settling::unfinished, Outcome::restoredOnceFree},
         {"damaged journal: left alone", Killed::journalDamaged, Settling::refused, Outcome::leftAlone},
         {"names that are not the book's", Killed::foreignNames, Settling::refused, Outcome::leftAlone},
         {"a folder the key does not name", Killed::otherFolder, Settling::refused, Outcome::leftAlone},
@@ -350,11 +356,17 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
             break;
         }
         case Outcome::restoredOnceFree:
-            // Nothing else is lost meanwhile, and the next start finishes.
+            // Nothing else is lost meanwhile, what blocks is named, and the
+            // next start finishes once it is free.
             EXPECT_EQ(readUninstallValues().count("InstallJournal"), 1u);
-            EXPECT_EQ(std::wstring(settleBlocker()), wideText(pagesFolder() + "\\" + mainNames().front() + ".htm"));
-            CloseHandle(heldPage);
-            heldPage = INVALID_HANDLE_VALUE;
+            if (test.state == Killed::keyLocked) {
+                EXPECT_EQ(std::wstring(settleBlocker()), wideText(std::string("HKEY_LOCAL_MACHINE\\") + uninstallKeyPath));
+                ASSERT_TRUE(setUninstallKeyRights("D:(A;;KA;;;WD)"));
+            } else {
+                EXPECT_EQ(std::wstring(settleBlocker()), wideText(pagesFolder() + "\\" + mainNames().front() + ".htm"));
+                CloseHandle(heldPage);
+                heldPage = INVALID_HANDLE_VALUE;
+            }
             EXPECT_EQ(settleInterruptedInstall(), Settling::settled);
             EXPECT_EQ(filesBelow(root), earlierFiles);
             EXPECT_EQ(readUninstallValues(), earlierValues);

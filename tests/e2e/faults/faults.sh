@@ -33,10 +33,16 @@ fixture() {
 
 # mark_earlier_registration: the installed book's key gets another display
 # name than an install writes, so that a rollback must put the earlier value
-# back rather than leave one that merely looks the same.
+# back rather than leave one that merely looks the same. Like an export, a
+# start of reg on a loaded machine can fail: setting the value is tried again.
 mark_earlier_registration() {
-    timeout "$drive_timeout" "$WINELOADER" reg add "$uninstall_key" /v DisplayName /t REG_SZ \
-        /d "The Tolm Language (earlier release)" /f >"$work/reg.out" 2>&1 || fail "DisplayName not set"
+    local try
+    for try in 1 2 3; do
+        timeout "$drive_timeout" "$WINELOADER" reg add "$uninstall_key" /v DisplayName /t REG_SZ \
+            /d "The Tolm Language (earlier release)" /f >"$work/reg.out" 2>&1 && return 0
+        log "reg add DisplayName: attempt $try failed"
+    done
+    fail "DisplayName not set"
 }
 
 readonly copy_failed_text="Can't copy the program files to the desired directory!"
