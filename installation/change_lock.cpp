@@ -1,8 +1,9 @@
 // The change lock (change_lock.h): a named mutex, made with rights that let
-// only the administrators open it, and owned by them. Private namespaces would keep the name itself from other
-// users, but Wine has none (its boundary descriptors are stubs), and every
-// test runs there; checking the owner of a name that exists tells a lock
-// that an administrator's run made from a name a standard user took first.
+// only the administrators open it, and owned by them. Private namespaces
+// would keep the name itself from other users, but Wine has none (its
+// boundary descriptors are stubs), and every test runs there; checking the
+// owner of a name that exists tells a lock that an administrator's run made
+// from a name a standard user took first.
 #include "change_lock.h"
 
 #include <windows.h>

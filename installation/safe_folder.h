@@ -38,7 +38,6 @@ FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held, DWORD access = 0);
 // refused, and not logged.
 FolderVerdict holdFolderLogged(const WCHAR* folder, HANDLE& held, DWORD access = 0);
 
-
 // Closes a held folder handle, if any, and marks it released.
 void releaseFolder(HANDLE& held);
 

@@ -287,8 +287,13 @@ unix_path() {
     printf '%s/drive_c/%s' "$WINEPREFIX" "${relative//\\//}"
 }
 
+# has_uninstall_key: true when the uninstall key exists.
+has_uninstall_key() {
+    timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1
+}
+
 expect_no_uninstall_key() {
-    if timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1; then
+    if has_uninstall_key; then
         fail "the uninstall key exists"
     else
         log "uninstall key: absent"

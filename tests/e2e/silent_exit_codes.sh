@@ -170,7 +170,7 @@ log "-- an uninstall and an update started together"
 # all: Wine says it failed to open it, and exits 53.
 round() {
     local rc_uninstall=0 rc_update=0
-    if ! timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1; then
+    if ! has_uninstall_key; then
         watch_run "$(installer_command /S)" >/dev/null
         [ "$run_exit" = 0 ] || fail "the install before the round exited $run_exit"
     fi
@@ -202,7 +202,7 @@ for offset in 0 0.015 0.03 0.045 0.06 0.075 0.09 0.105 0.12 0.135 0.15 0.165 0.1
         round_codes="$round_codes, then completed"
     fi
     # One whole state: the book installed and registered, or nothing of it.
-    if timeout "$drive_timeout" "$WINELOADER" reg query "$uninstall_key" >/dev/null 2>&1; then
+    if has_uninstall_key; then
         state=installed
         expect_book_installed 1 >/dev/null
         [ "$(registry_value UninstallString)" = "\"$pages_windows\\Kestrun.exe\"" ] || fail "offset $offset: not registered"
