@@ -20,6 +20,7 @@ constexpr int exitUsage = 2;
 
 constexpr char usageText[] =
     "usage: bookpack manifest BOOKDIR OUT.cpp\n"
+    "       bookpack signatures BOOKDIR OUT.cpp\n"
     "       bookpack pack [--store] [--omit N]... [--raw N=FILE]... BOOKDIR UNINSTALLER.exe OUTDIR\n";
 
 int fail(const std::string& message)
@@ -43,15 +44,20 @@ bool parseResource(const std::string& text, int& resource)
     return isPayloadResource(resource);
 }
 
-int runManifestCommand(int argc, char** argv)
+// manifest and signatures: a source rendered from the checked book.
+int runSourceCommand(int argc, char** argv)
 {
     if (argc != 4)
-        return usage("manifest takes BOOKDIR and OUT.cpp");
+        return usage(std::string(argv[1]) + " takes BOOKDIR and OUT.cpp");
     BookManifest book;
     std::string error;
+    std::string source;
     if (!readBookManifest(argv[2], book, error))
         return fail(error);
-    const std::string source = renderManifestSource(book);
+    if (std::strcmp(argv[1], "manifest") == 0)
+        source = renderManifestSource(book);
+    else if (!renderSignatureSource(book, source, error))
+        return fail(error);
     if (!writeFilesAtomically({{argv[3], Bytes(source.begin(), source.end())}}, error))
         return fail(error);
     return 0;
@@ -109,8 +115,8 @@ int runPackCommand(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "manifest") == 0)
-        return runManifestCommand(argc, argv);
+    if (argc >= 2 && (std::strcmp(argv[1], "manifest") == 0 || std::strcmp(argv[1], "signatures") == 0))
+        return runSourceCommand(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "pack") == 0)
         return runPackCommand(argc, argv);
     return usage(argc >= 2 ? std::string("unknown command ") + argv[1] : "no command given");
