@@ -6,6 +6,7 @@
 #include "path_text.h"
 #include "product.h"
 #include "removal.h"
+#include "safe_folder.h"
 
 bool readEarlierUninstaller(WCHAR* exePath, WCHAR* folder)
 {

@@ -26,6 +26,7 @@
 #include "path_text.h"
 #include "product.h"
 #include "registration.h"
+#include "removal.h"
 #include "safe_folder.h"
 #include "settings.h"
 #include "shortcut.h"
@@ -39,6 +40,7 @@ static_assert(registeredValueCount <= savedValueCount, "every registered value c
 
 InstallRecord record;
 bool registered;        // this run's uninstaller is the one the key names
+bool folderTakenOver;   // the pages folder was to go at the next boot: an earlier install made it
 uint32_t bytesWritten;  // of the book's files: the entry's estimated size
 
 const char* nextName(const char* name)
@@ -62,7 +64,10 @@ bool installEntry(const char* name, const char* suffix, int number)
     wsprintfA(resourceName, resourceNameFormat, number);
     HRSRC resource = FindResourceA(nullptr, resourceName, resourceName);
     const bool written = resource && extractPayloadEntry(resource) == 0;
-    logAction("file written", pages.path, written ? "ok" : resource ? "failed" : "failed: not in the installer");
+    if (resource)
+        logOutcome("file written", pages.path, written);
+    else
+        logAction("file written", pages.path, "failed: not in the installer");
     bytesWritten += written ? inflateState.outputSize : 0;
     return written;
 }
@@ -80,7 +85,8 @@ int expandFolder(WCHAR* folder)
 
 // Runs while pagesDestination.path names the first page, the shortcut's target.
 // A failed icon chain is reported and the link goes into its deepest existing
-// folder. A link already there is set aside first.
+// folder. That folder is held, as the pages folder is, while a link already
+// there is set aside and the new one saved.
 bool placeShortcut()
 {
     DestinationPath& icon = installSettings.iconDestination;
@@ -96,12 +102,15 @@ bool placeShortcut()
         return false;
     if (!chainMade)
         showInstallError(iconFolderFailedText);
-    if (!writeNameAt(icon.path, installSettings.desktopBaseLength, linkFileName, noSuffix) ||
-        !setAsideLink(record, icon.path)) {
+    HANDLE iconFolder = holdIconFolder(record.iconFolder);
+    const bool placed = iconFolder != INVALID_HANDLE_VALUE &&
+                        writeNameAt(icon.path, installSettings.desktopBaseLength, linkFileName, noSuffix) &&
+                        setAsideLink(record, icon.path, iconFolder);
+    if (iconFolder != INVALID_HANDLE_VALUE && !placed)
         showShortcutError(linkFileName);
-        return false;
-    }
-    return createDesktopShortcut(linkFileName);
+    const bool saved = placed && createDesktopShortcut(linkFileName);
+    releaseFolder(iconFolder);
+    return saved;
 }
 
 bool installMainPages()
@@ -127,12 +136,41 @@ bool installExtraFiles()
     return true;
 }
 
+// What the removal needs: where the shortcut is and how many folders the
+// install made, counted through those of the earlier install that this
+// one's lie in. An earlier install of a release before this record made
+// its folders below Program Files, and its shortcut's below the desktop.
+void keepFolders()
+{
+    static KeptFolders kept;
+    static KeptFolders earlier;
+    kept.pagesMade = record.pagesFoldersCreated + (folderTakenOver && record.pagesFoldersCreated == 0);
+    kept.iconMade = record.iconFoldersCreated;
+    lstrcpyW(kept.iconFolder, record.iconFolder);
+    WCHAR earlierFolder[pathCapacity];
+    WCHAR programFiles[pathCapacity];
+    if (savedUninstaller(record, earlierFolder) && isUninstallerPath(earlierFolder) && cutToFolder(earlierFolder)) {
+        const SavedValue* value = savedValue(record, keptFoldersName);
+        if (!value || !parseKeptFolders(value->type, value->data, value->size, earlier)) {
+            earlier.pagesMade = readProgramFilesFolder(programFiles, pathCapacity) &&
+                                        isBelowFolder(earlierFolder, programFiles)
+                                    ? namesFrom(earlierFolder, lstrlenW(programFiles) + 1)
+                                    : 0;
+            lstrcpyW(earlier.iconFolder, record.iconFolder);
+            earlier.iconMade = record.linkExisted ? namesFrom(record.iconFolder, folderRootEnd(record.iconFolder)) : 0;
+        }
+        kept.pagesMade = madeWithEarlier(record.pagesFolder, kept.pagesMade, earlierFolder, earlier.pagesMade);
+        kept.iconMade = madeWithEarlier(record.iconFolder, kept.iconMade, earlier.iconFolder, earlier.iconMade);
+    }
+    registerKeptFolders(kept);
+}
+
 // Everything after the pages folder exists: the uninstaller and its
 // registration, the pages with the shortcut, the variant's files.
-bool installBook(bool valuesKept)
+bool installBook(bool valuesKept, HANDLE pagesFolder)
 {
     if (!recordBookNames(record) ||
-        !setAsideBookFiles(record) || !installEntry(uninstallerFileName, noSuffix, uninstallerResource))
+        !setAsideBookFiles(record, pagesFolder) || !installEntry(uninstallerFileName, noSuffix, uninstallerResource))
         return false;
     // A value that could not be kept is not replaced: the registration fails instead.
     registered = valuesKept && registerUninstaller(installSettings.pagesDestination.path);
@@ -145,18 +183,23 @@ bool installBook(bool valuesKept)
     }
     if (!installMainPages() || (installSettings.specificBook && !installExtraFiles()))
         return false;
-    if (registered)
+    if (registered) {
         registerInstalledSize((bytesWritten + 1023) / 1024);
+        keepFolders();
+    }
     return true;
 }
 
 // Says what kept the run from undoing or completing itself; its journal stays.
 void reportUnsettled()
 {
-    static WCHAR text[pathCapacity + 200];
-    static_assert(sizeof runUnsettledFormat + pathCapacity <= sizeof text / sizeof(WCHAR),
+    static WCHAR text[pathCapacity + 300];
+    constexpr int capacity = sizeof text / sizeof(WCHAR);
+    static_assert(sizeof runUnsettledFormat + sizeof linkedText + sizeof runUnsettledEnd + pathCapacity <= capacity,
                   "the message and any path fit");
-    composePathMessage(text, sizeof text / sizeof(WCHAR), runUnsettledFormat, settleBlocker());
+    composePathMessage(text, capacity, runUnsettledFormat, settleBlocker());
+    appendBlockReason(text, capacity);
+    appendAscii(text, capacity, runUnsettledEnd);
     showInstallErrorText(text);
 }
 
@@ -170,11 +213,17 @@ bool commit(HANDLE& pagesFolder)
         record.committed = 0;
         return false;
     }
-    // The install is complete whatever stays: the next start removes it,
-    // unless it is a folder that cannot be reached and the run forgets such.
-    if (!completeInstall(record) &&
-        !(installSettings.forget && settleBlockerUnreachable() && forgetInterruptedInstall()))
-        reportUnsettled();
+    // The install is complete whatever stays: the next start removes it.
+    // A run that forgot an interrupted install lets go of what that one
+    // could not reach, and only of that.
+    if (!completeInstall(record, pagesFolder)) {
+        if (installSettings.forget && blockerWasForgotten()) {
+            logAction("left as it is, forgotten", settleBlocker(), "");
+            removeJournal();
+        } else {
+            reportUnsettled();
+        }
+    }
     releaseFolder(pagesFolder);
     return true;
 }
@@ -192,13 +241,15 @@ bool install()
     const bool valuesKept = saveUninstallValues(record, registeredValueNames, registeredValueCount);
 
     // A name the system would change or refuse fails as a chain that cannot
-    // be made, before anything is.
+    // be made, before anything is. So does a folder that a later step
+    // would refuse.
     if (findBadName(pages.path + firstFolderStart(pages.path))) {
         showInstallError(pagesFolderFailedText);
         return false;
     }
-    if (!checkPagesDestination())
+    if (!checkPagesDestination() || !checkIconDestination())
         return false;
+    installSettings.changed = 1;
     int filePosition = 0;
     if (!cutPathAt(pages.path, pages.existingLength) ||
         !createFolderChain(filePosition, pages.newFolder, pages.path, record.pagesFoldersCreated,
@@ -217,11 +268,11 @@ bool install()
     }
     // An uninstaller that could not remove itself left its file to the next
     // boot: that must not take this run's.
-    cancelPendingDeletes(record.pagesFolder);
+    folderTakenOver = cancelPendingDeletes(record.pagesFolder);
     prepareFlushes(record.pagesFolder);
 
     // Every written file is flushed and closed before anything touches it again.
-    const bool written = installBook(valuesKept);
+    const bool written = installBook(valuesKept, pagesFolder);
     if (!finishFileFlushes() || !written || !commit(pagesFolder)) {
         const bool undone = undoInstall(record, pagesFolder);
         showInstallError(copyFailedText);

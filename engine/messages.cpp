@@ -11,6 +11,7 @@ const char registrationFailedText[] =
 const char iconFolderFailedText[] = "Didn't create the new Desktop Folder!";
 const char copyFailedText[] = "Can't copy the program files to the desired directory!";
 const char pagesFolderRefusedFormat[] = "The book cannot be installed in\n%s\n\nbecause ";
+const char iconFolderRefusedFormat[] = "The book's icon cannot be put in\n%s\n\nbecause ";
 const char pagesFolderRefusedEnd[] = "\n\nChoose another folder.";
 const char pagesFolderLinkedText[] =
     "it or a folder above it is a link (a junction, symbolic link or mount point), so the book could end up "

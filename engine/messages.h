@@ -11,6 +11,7 @@ extern const char copyFailedText[];
 // takes the folder (composePathMessage), then one of the reasons and the end
 // follow.
 extern const char pagesFolderRefusedFormat[];
+extern const char iconFolderRefusedFormat[];   // the same for the icon folder
 extern const char pagesFolderRefusedEnd[];
 extern const char pagesFolderLinkedText[];
 extern const char pagesFolderOpenText[];

@@ -1,4 +1,5 @@
-// The pages folder: what the install may write into, and why it refuses the rest.
+// The pages folder and the icon folder: what the install may write into, and
+// why it refuses the rest.
 #include "pages_folder.h"
 
 #include "earlier_install.h"
@@ -10,13 +11,13 @@
 
 namespace {
 
-// Shows why folder was refused.
-void showRefusal(const WCHAR* folder, const char* reason)
+// Shows why folder was refused, in the message format names.
+void showRefusal(const WCHAR* folder, const char* reason, const char* format = pagesFolderRefusedFormat)
 {
     // The folder, the reason and the advice, with room to spare.
     static WCHAR text[pathCapacity + 512];
     constexpr int capacity = sizeof text / sizeof *text;
-    composePathMessage(text, capacity, pagesFolderRefusedFormat, folder);
+    composePathMessage(text, capacity, format, folder);
     appendAscii(text, capacity, reason);
     appendAscii(text, capacity, pagesFolderRefusedEnd);
     showInstallErrorText(text);
@@ -90,5 +91,33 @@ HANDLE holdPagesFolder(const WCHAR* folder)
         releaseFolder(held);
         showRefusal(folder, refusalText(verdict));
     }
+    return held;
+}
+
+// The icon folders lie below the desktop, which is whatever it is linked to;
+// below it they are checked as the pages folders are, but not for their
+// rights: they are the user's own.
+bool checkIconDestination()
+{
+    const DestinationPath& icon = installSettings.iconDestination;
+    WCHAR folder[pathCapacity];
+    if (icon.existingLength < 0 || icon.existingLength >= pathCapacity)
+        return true;   // the chain's creation refuses what cannot be composed
+    lstrcpynW(folder, icon.path, icon.existingLength + 1);
+    HANDLE held;
+    const FolderVerdict verdict = holdFolder(folder, held);
+    releaseFolder(held);
+    if (verdict == FolderVerdict::usable || verdict == FolderVerdict::missing)
+        return true;
+    showRefusal(folder, refusalText(verdict), iconFolderRefusedFormat);
+    return false;
+}
+
+HANDLE holdIconFolder(const WCHAR* folder)
+{
+    HANDLE held;
+    const FolderVerdict verdict = holdFolder(folder, held);
+    if (verdict != FolderVerdict::usable)
+        showRefusal(folder, refusalText(verdict), iconFolderRefusedFormat);
     return held;
 }

@@ -1,5 +1,6 @@
-// The folder the pages go into, checked before anything is written there and
-// held while the install runs (installation/safe_folder.h).
+// The folders the pages and the shortcut go into, checked before anything is
+// written there and held while the install writes there
+// (installation/safe_folder.h).
 #pragma once
 
 #include <windows.h>
@@ -18,3 +19,12 @@ bool checkPagesDestination();
 // protected rights instead. On a refusal shows the message and returns
 // INVALID_HANDLE_VALUE.
 HANDLE holdPagesFolder(const WCHAR* folder);
+
+// Checks the icon destination as the user left it, before anything is made:
+// the part that exists is reached without a link below the desktop and can
+// be checked. On a refusal shows the message that names the folder and why.
+bool checkIconDestination();
+// Holds the icon folder once its chain exists, while the shortcut is set
+// aside and saved; on a refusal shows the message and returns
+// INVALID_HANDLE_VALUE.
+HANDLE holdIconFolder(const WCHAR* folder);

@@ -27,8 +27,9 @@ bool namesPath(const WCHAR* source, const WCHAR* path, int pathLength)
 }
 
 // Drops from the count characters of pairs each delete of the two paths;
-// returns the characters kept, the final empty string included.
-DWORD dropDeletes(WCHAR* pairs, DWORD count, const WCHAR* uninstaller, int folderLength)
+// returns the characters kept, the final empty string included. folderDropped
+// is set when a delete of the folder was among them.
+DWORD dropDeletes(WCHAR* pairs, DWORD count, const WCHAR* uninstaller, int folderLength, bool& folderDropped)
 {
     DWORD kept = 0;
     DWORD at = 0;
@@ -42,10 +43,10 @@ DWORD dropDeletes(WCHAR* pairs, DWORD count, const WCHAR* uninstaller, int folde
         if (at >= count)
             break;   // a pair cut short: kept as it is
         const DWORD end = ++at;
-        const bool cancelled = pairs[target] == L'\0' &&
-                               (namesPath(pairs + source, uninstaller, -1) ||
-                                namesPath(pairs + source, uninstaller, folderLength));
+        const bool folderDelete = namesPath(pairs + source, uninstaller, folderLength);
+        const bool cancelled = pairs[target] == L'\0' && (namesPath(pairs + source, uninstaller, -1) || folderDelete);
         if (cancelled) {
+            folderDropped = folderDropped || folderDelete;
             logAction("delete at the next boot cancelled", pairs + source, "");
             continue;
         }
@@ -60,17 +61,18 @@ DWORD dropDeletes(WCHAR* pairs, DWORD count, const WCHAR* uninstaller, int folde
 
 } // namespace
 
-void cancelPendingDeletes(const WCHAR* folder)
+bool cancelPendingDeletes(const WCHAR* folder)
 {
     WCHAR uninstaller[pathCapacity];
+    bool folderDropped = false;
     lstrcpyW(uninstaller, folder);
     const int folderLength = lstrlenW(uninstaller) - 1;   // without its backslash
     if (folderLength < 3 || !writeNameAt(uninstaller, folderLength + 1, uninstallerFileName, ""))
-        return;
+        return false;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
         ERROR_SUCCESS)
-        return;
+        return false;
     DWORD type = 0;
     DWORD size = 0;
     WCHAR* pairs = nullptr;
@@ -78,7 +80,7 @@ void cancelPendingDeletes(const WCHAR* folder)
         (pairs = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, size + sizeof(WCHAR)))) != nullptr &&
         RegQueryValueExW(key, pendingValue, nullptr, &type, reinterpret_cast<BYTE*>(pairs), &size) == ERROR_SUCCESS) {
         const DWORD count = size / sizeof(WCHAR);
-        const DWORD kept = dropDeletes(pairs, count, uninstaller, folderLength);
+        const DWORD kept = dropDeletes(pairs, count, uninstaller, folderLength, folderDropped);
         if (kept != count) {
             const bool empty = kept == 0 || (kept == 1 && pairs[0] == L'\0');
             const LONG status = empty ? RegDeleteValueW(key, pendingValue)
@@ -90,4 +92,5 @@ void cancelPendingDeletes(const WCHAR* folder)
     if (pairs)
         LocalFree(pairs);
     RegCloseKey(key);
+    return folderDropped;
 }

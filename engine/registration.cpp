@@ -5,6 +5,7 @@
 #include "install_log.h"
 #include "install_record.h"
 #include "product.h"
+#include "removal.h"
 #include "settings.h"
 
 namespace {
@@ -18,11 +19,11 @@ constexpr WCHAR displayName[] = L"" TOLM_PRODUCT_NAME;
 constexpr WCHAR displayVersion[] = L"" TOLM_DISPLAY_VERSION;
 constexpr WCHAR publisher[] = L"" TOLM_PUBLISHER;
 constexpr int textCapacity = pathCapacity + 8;           // a quoted path with " /S"
-constexpr int logSubjectCapacity = 32 + 3 + textCapacity;
+constexpr int logSubjectCapacity = 32 + 3 + textCapacity + 16;
 
 enum RegisteredValue {
     uninstallString, quietUninstallString, displayNameValue, displayIcon, displayVersionValue,
-    publisherValue, installLocation, noModify, noRepair, estimatedSize,
+    publisherValue, installLocation, noModify, noRepair, estimatedSize, installFolders,
 };
 
 HKEY openKey()
@@ -40,11 +41,12 @@ bool setValue(HKEY key, RegisteredValue value, DWORD type, const void* data, DWO
 {
     WCHAR name[valueNameCapacity];
     widenAscii(name, valueNameCapacity, registeredValueNames[value]);
-    const bool set = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    const LONG status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
     WCHAR subject[logSubjectCapacity];
     wsprintfW(subject, L"%s = %s", name, shown);
-    logAction("value set", subject, set ? "ok" : "failed");
-    return set;
+    SetLastError(DWORD(status));
+    logOutcome("value set", subject, status == ERROR_SUCCESS);
+    return status == ERROR_SUCCESS;
 }
 
 bool setText(HKEY key, RegisteredValue value, const WCHAR* text)
@@ -63,7 +65,7 @@ bool setNumber(HKEY key, RegisteredValue value, DWORD number)
 
 const char* const registeredValueNames[registeredValueCount] = {
     "UninstallString", "QuietUninstallString", "DisplayName", "DisplayIcon", "DisplayVersion",
-    "Publisher", "InstallLocation", "NoModify", "NoRepair", "EstimatedSize",
+    "Publisher", "InstallLocation", "NoModify", "NoRepair", "EstimatedSize", keptFoldersName,
 };
 
 bool registerUninstaller(const WCHAR* uninstallerPath)
@@ -99,6 +101,20 @@ bool registerInstalledSize(DWORD kilobytes)
     if (!key)
         return false;
     const bool written = setNumber(key, estimatedSize, kilobytes);
+    RegCloseKey(key);
+    return written;
+}
+
+bool registerKeptFolders(const KeptFolders& folders)
+{
+    static BYTE data[2 * sizeof(uint32_t) + pathCapacity * sizeof(WCHAR)];
+    HKEY key = openKey();
+    if (!key)
+        return false;
+    WCHAR shown[textCapacity + 16];
+    wsprintfW(shown, L"%d %d %s", folders.pagesMade, folders.iconMade, folders.iconFolder);
+    const bool written =
+        setValue(key, installFolders, REG_BINARY, data, composeKeptFolders(folders, data), shown);
     RegCloseKey(key);
     return written;
 }

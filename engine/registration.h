@@ -6,7 +6,7 @@
 // The values the registration sets, in the order it sets them: the install
 // keeps their earlier contents before it replaces them. ASCII, widened where
 // they are used.
-constexpr int registeredValueCount = 10;
+constexpr int registeredValueCount = 11;
 extern const char* const registeredValueNames[registeredValueCount];
 
 // Creates or opens the uninstall key and sets every value of the entry but
@@ -20,3 +20,8 @@ bool registerUninstaller(const WCHAR* uninstallerPath);
 
 // Sets "EstimatedSize", in KB, once every file is written.
 bool registerInstalledSize(DWORD kilobytes);
+
+struct KeptFolders;
+// Sets "InstallFolders", what the removal needs to know of the install
+// (removal.h), once the shortcut is saved.
+bool registerKeptFolders(const KeptFolders& folders);

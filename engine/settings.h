@@ -20,8 +20,9 @@ struct InstallSettings {
     unsigned char silent;            // no window and no message box: messages go to the log
     unsigned char pagesGiven;        // the command line chose pagesDestination: the page keeps it
     unsigned char iconsGiven;        // the same for iconDestination
-    unsigned char forget;            // /FORGET, or Yes to forgetting an interrupted install: a folder
-                                     // that cannot be reached does not keep the run's own journal
+    unsigned char forget;            // /FORGET, or Yes to forgetting an interrupted install: what that
+                                     // one could not reach does not keep the run's own journal
+    unsigned char changed;           // the install made its first change: a failure now is rolled back
     int exitCode;                    // the process's: 1602 until Finish says otherwise
     DestinationPath pagesDestination;// pages and the uninstaller
     DestinationPath iconDestination; // the desktop folder that receives the shortcut

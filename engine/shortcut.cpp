@@ -16,34 +16,35 @@ namespace {
 constexpr WCHAR linkDescription[] = L"" TOLM_PRODUCT_NAME;
 
 // Writes the link file next to the icon folder's path. Only S_OK counts as saved.
-bool saveLink(IPersistFile* file, const char* linkName)
+HRESULT saveLink(IPersistFile* file, const char* linkName)
 {
     WCHAR* path = installSettings.iconDestination.path;
     if (!writeNameAt(path, installSettings.desktopBaseLength, linkName, ""))
-        return false;
-    return file->Save(path, TRUE) == S_OK;
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    return file->Save(path, TRUE);
 }
 
 // The link object's wide interface: the target may be a path that the ANSI
-// code page cannot hold.
-bool buildAndSaveLink(const char* linkName)
+// code page cannot hold. S_OK when the link is saved.
+HRESULT buildAndSaveLink(const char* linkName)
 {
     IShellLinkW* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))))
-        return false;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                      reinterpret_cast<void**>(&link));
+    if (FAILED(result))
+        return result;
     // A link whose target or description were refused still saves; both results are ignored.
     link->SetPath(installSettings.pagesDestination.path);
     link->SetDescription(linkDescription);
 
-    bool saved = false;
     IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        saved = saveLink(file, linkName);
+    result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(result)) {
+        result = saveLink(file, linkName);
         file->Release();
     }
     link->Release();
-    return saved;
+    return result;
 }
 
 } // namespace
@@ -52,11 +53,17 @@ bool createDesktopShortcut(const char* linkName)
 {
     // S_FALSE means COM was already initialised on this thread (for example by
     // the folder browser): usable, and it still needs its balancing CoUninitialize.
-    if (FAILED(CoInitialize(nullptr)))
+    const HRESULT initialised = CoInitialize(nullptr);
+    if (FAILED(initialised)) {
+        SetLastError(DWORD(initialised));
+        logOutcome("shortcut saved", installSettings.iconDestination.path, false);
         return false;
-    const bool saved = buildAndSaveLink(linkName);
+    }
+    const HRESULT result = buildAndSaveLink(linkName);
+    const bool saved = result == S_OK;
     CoUninitialize();
-    logAction("shortcut saved", installSettings.iconDestination.path, saved ? "ok" : "failed");
+    SetLastError(DWORD(result));
+    logOutcome("shortcut saved", installSettings.iconDestination.path, saved);
     if (!saved)
         showShortcutError(linkName);
     return saved;

@@ -23,7 +23,7 @@ constexpr char fullPathProblem[] = "must be a full path such as C:\\Books";
 constexpr char chainTooLongProblem[] = "needs more than 79 characters of new folders";
 constexpr char iconPathTooLongProblem[] = "would make a path longer than 259 characters below the desktop";
 constexpr char outsideDesktopProblem[] = "must name folders below the desktop, without a drive, . or ..";
-constexpr char badNameProblem[] = "ends in a dot or space, or holds a character no name may hold";
+constexpr char badNameProblem[] = "ends in a dot or space, holds a character no name may hold, or names a device";
 constexpr int driveRootLength = 3;   // "D:\"
 
 // The message composeDestination would have shown, kept for the argument's own.

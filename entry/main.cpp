@@ -112,7 +112,7 @@ const char* resultText(int code)
     case ERROR_INSTALL_USEREXIT:
         return "cancelled";
     case ERROR_INSTALL_FAILURE:
-        return "failed, rolled back";
+        return installSettings.changed ? "failed, rolled back" : "refused, nothing was changed";
     case ERROR_INSTALL_ALREADY_RUNNING:
         return "another install runs or is not settled";
     default:

@@ -37,6 +37,7 @@ const SECURITY_ATTRIBUTES lockAttributes = {sizeof(SECURITY_ATTRIBUTES), const_c
                                             FALSE};
 
 HANDLE held;   // the lock, while this process holds it
+bool logged;   // a lock that is not to be had is logged once a run
 
 // True when the administrators own the lock: only then did a run with
 // administrator rights make it (the system's runs too name them as its
@@ -59,13 +60,21 @@ ChangeLock takeChangeLock(DWORD wait)
     if (held)
         return ChangeLock::taken;
     HANDLE lock = CreateMutexW(const_cast<SECURITY_ATTRIBUTES*>(&lockAttributes), FALSE, changeLockName);
-    // A name that exists and is not an administrator's, or that administrators
-    // may not open, is not the lock: whoever took it could otherwise keep
-    // every install and removal out for good.
-    if (!lock || (GetLastError() == ERROR_ALREADY_EXISTS && !madeByAdministrators(lock))) {
+    // A name that exists and is not an administrator's is not the lock:
+    // whoever took it could otherwise keep every install and removal out for
+    // good. Nor is one that cannot be made or opened (administrators may not
+    // open it, or it names another kind of object): the run goes on without.
+    const bool squatted = lock && GetLastError() == ERROR_ALREADY_EXISTS && !madeByAdministrators(lock);
+    if (!lock || squatted) {
+        if (!logged) {
+            logged = true;
+            if (squatted)
+                logText("change lock", "squatted by another user");
+            else
+                logOutcome("change lock", changeLockName, false);
+        }
         if (lock)
             CloseHandle(lock);
-        logText("change lock", "squatted by another user");
         return ChangeLock::squatted;
     }
     // Abandoned: its holder ended in the middle of a change, which its

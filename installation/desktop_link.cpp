@@ -1,6 +1,8 @@
-// Finding and removing the book's desktop shortcut. The install records no icon
-// folder, so the desktop tree is searched; a link counts as the book's only when
-// its stored target lies directly in the book folder.
+// Finding and removing the book's desktop shortcut. The install records its
+// icon folder, and the removal goes straight there; for an install of a
+// release before that record, the desktop tree is searched. Either way a
+// link counts as the book's only when its stored target lies directly in the
+// book folder.
 #include "removal.h"
 
 #include "install_log.h"
@@ -61,6 +63,27 @@ bool linkTargetsFolder(const WCHAR* linkPath, const WCHAR* folder)
     }
     link->Release();
     return targets;
+}
+
+// Deletes the link at linkPath in folder while the folder is held: a link
+// swapped in on the way cannot turn the delete elsewhere. True when it went.
+static bool removeLink(const WCHAR* folder, const WCHAR* linkPath, RemovalReport& report)
+{
+    // A folder reached through a link is not provably the install's: what
+    // lies there stays. One that cannot be reached keeps the link there.
+    HANDLE held;
+    const FolderVerdict verdict = holdFolderLogged(folder, held);
+    const FileOutcome outcome = verdict == FolderVerdict::usable    ? deletePlainFile(held, linkPath)
+                                : verdict == FolderVerdict::missing ? FileOutcome::untouched
+                                : verdict == FolderVerdict::linked  ? FileOutcome::left
+                                                                    : FileOutcome::failed;
+    releaseFolder(held);
+    if (actedOn(outcome))
+        logOutcome("shortcut removed", linkPath, outcome == FileOutcome::done);
+    if (outcome == FileOutcome::failed)
+        noteFailure(report, linkPath);
+    report.kept += outcome == FileOutcome::left;
+    return outcome == FileOutcome::done || outcome == FileOutcome::untouched;
 }
 
 // Links found by the walk. They are deleted only after every search handle is
@@ -126,22 +149,36 @@ void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR*
         const WCHAR* linkPath = found.paths[i];
         if (!linkTargetsFolder(linkPath, bookFolder))
             continue;
-        // The link's folder is held while the link in it goes: a link
-        // swapped in on the way since the search cannot turn the delete
-        // elsewhere. Then it and its parents go while empty, each held in
-        // turn, never the desktop itself.
+        // Then its folder and the parents go while empty, each held in turn,
+        // never the desktop itself.
         lstrcpyW(folder, linkPath);
         cutLastName(folder);
-        HANDLE held;
-        const bool removed =
-            holdFolderLogged(folder, held) == FolderVerdict::usable && deletePlainFile(linkPath) == FileOutcome::done;
-        releaseFolder(held);
-        logOutcome("shortcut removed", linkPath, removed);
-        if (removed)
-            removeEmptyFolders(folder, desktop, report);
-        else
-            noteFailure(report, linkPath);
+        if (removeLink(folder, linkPath, report))
+            removeEmptyFolders(folder, pathCapacity, desktop, true, report);
     }
-    if (found.overflow > 0 || found.foldersLeft < 0)
-        noteFailure(report, linkName);
+    // Links beyond the bounds are not the run's to find: what the search
+    // left is said, and is no failure.
+    if (found.overflow > 0 || found.foldersLeft < 0) {
+        logAction("shortcut search stopped at its bound", desktop, "links below may remain");
+        if (report.searched[0] == L'\0')
+            lstrcpynW(report.searched, desktop, pathCapacity);
+    }
+}
+
+void removeRecordedLink(const WCHAR* linkFolder, int made, const WCHAR* bookFolder, const WCHAR* linkName,
+                        RemovalReport& report)
+{
+    WCHAR linkPath[pathCapacity];
+    lstrcpynW(linkPath, linkFolder, pathCapacity);
+    if (appendPathName(linkPath, pathCapacity, linkName) == 0)
+        return;
+    if (GetFileAttributesW(linkPath) != INVALID_FILE_ATTRIBUTES) {
+        if (linkTargetsFolder(linkPath, bookFolder)) {
+            removeLink(linkFolder, linkPath, report);
+        } else {
+            logAction("left as it is", linkPath, "not the book's shortcut");
+            report.kept++;
+        }
+    }
+    removeEmptyFolders(linkFolder, made, nullptr, true, report);
 }

@@ -1,10 +1,13 @@
-// Removing the emptied folder chain, within the bound the install could have used.
+// Removing the emptied folder chain: the folders the install made, or for
+// an install that kept no record of them, those within the bound it could
+// have used.
 #include "removal.h"
 
 #include "product.h"
 #include "safe_folder.h"
 
-void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalReport& report)
+void removeEmptyFolders(const WCHAR* folder, int count, const WCHAR* boundary, bool noteFirst,
+                        RemovalReport& report)
 {
     WCHAR path[pathCapacity];
     if (lstrlenW(folder) >= pathCapacity)
@@ -14,7 +17,7 @@ void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalRepor
     int length = lstrlenW(path);
     if (length > 0 && path[length - 1] == L'\\')
         path[length - 1] = L'\0';
-    while (isBelowFolder(path, boundary)) {
+    for (int step = 0; step < count && (!boundary || isBelowFolder(path, boundary)); step++) {
         switch (removeHeldFolder(path)) {
         case FolderRemoval::removed:
         case FolderRemoval::missing:
@@ -22,9 +25,13 @@ void removeEmptyFolders(const WCHAR* folder, const WCHAR* boundary, RemovalRepor
         case FolderRemoval::failed:
             noteFailure(report, path);
             return;
+        case FolderRemoval::notEmpty:
+            // Something that is not the book's is in it: it stays.
+            if (step == 0 ? noteFirst : !boundary)
+                noteFolderStays(report, path);
+            return;
         default:
-            // A folder that still holds something is the user's, and one
-            // reached through a link is not ours: it stays.
+            // Reached through a link: what lies there is not ours, and stays.
             return;
         }
         if (cutLastName(path) == 0)

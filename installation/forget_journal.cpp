@@ -1,40 +1,50 @@
 // A journal that a run could not settle: the run says why and does nothing
 // else, since a new run's journal, or the removal of the key, would lose it.
-// A journal whose folder cannot be reached (a drive that is gone for good)
-// or that is refused would stay for ever, so the user may have it
-// forgotten: its record goes, and whatever its run left stays as it is.
-// Nothing forgets a journal unasked, nor one whose writer still runs.
+// Whatever keeps it (a drive that is gone for good, a file some program
+// holds, a record this release refuses or cannot read) could keep it for
+// ever, so the user may have it forgotten. Nothing forgets a journal unasked,
+// nor one whose writer still runs.
 #include "install_record.h"
 
 #include "install_log.h"
 #include "path_text.h"
 #include "product.h"
 
+void appendBlockReason(WCHAR* text, int capacity)
+{
+    static const char* const reasons[] = {unreachableText, inUseText, linkedText, unchangeableText};
+    appendAscii(text, capacity, reasons[int(settleBlockReason())]);
+}
+
 bool answerUnsettled(Settling settling, const WCHAR* caption, bool silent, bool forget)
 {
-    static WCHAR text[pathCapacity + 400];
+    static WCHAR text[pathCapacity + 600];
     constexpr int capacity = sizeof text / sizeof *text;
-    static_assert(sizeof settleBlockedFormat + sizeof settleUnreachableEnd + sizeof forgetQuestion + pathCapacity <=
+    static_assert(sizeof settleBlockedFormat + sizeof linkedText + sizeof settleBlockedEnd + sizeof forgetQuestion +
+                              pathCapacity <=
                           capacity &&
-                      sizeof journalRefusedText + sizeof forgetQuestion <= capacity,
+                      sizeof laterReleaseText + sizeof forgetQuestion <= capacity,
                   "every message, with a path and the question, fits");
-    const bool forgettable = settling == Settling::refused || settling == Settling::unreachable;
+    // A refused record is named by what refused it, where a folder did.
+    const bool blocked = settling == Settling::unfinished || (settling == Settling::refused && *settleBlocker());
     composePathMessage(text, capacity,
                        settling == Settling::running   ? installRunningText
-                       : settling == Settling::refused ? journalRefusedText
-                                                       : settleBlockedFormat,
+                       : settling == Settling::newer   ? laterReleaseText
+                       : blocked                       ? settleBlockedFormat
+                                                       : journalRefusedText,
                        settleBlocker());
-    if (settling == Settling::unfinished || settling == Settling::unreachable)
-        appendAscii(text, capacity, settling == Settling::unreachable ? settleUnreachableEnd : settleBlockedEnd);
+    if (blocked) {
+        appendBlockReason(text, capacity);
+        appendAscii(text, capacity, settleBlockedEnd);
+    }
     logAction("message", text, "");
     UINT style = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
-    if (forgettable) {
+    if (settling != Settling::running) {
         if (forget)
-            return forgetInterruptedInstall();
+            return forgetInterruptedInstall(settling);
         appendAscii(text, capacity, forgetQuestion);
         // No is the default: a stray Enter forgets nothing.
         style = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND;
     }
-    return !silent && MessageBoxW(nullptr, text, caption, style) == IDYES &&
-           forgetInterruptedInstall();
+    return !silent && MessageBoxW(nullptr, text, caption, style) == IDYES && forgetInterruptedInstall(settling);
 }

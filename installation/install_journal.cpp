@@ -6,12 +6,12 @@
 // rollback outside what a run could have made. What it names is checked
 // against the book's install before it is acted on (interrupted_install.cpp).
 //
-// The journal carries its layout's version. The records of the two earlier
-// layouts, which had none, and of which the first ended before the writer's
-// identity, are read too: a run of an earlier release that was killed is
-// settled like any other. Any other layout of the journal's own mark is a
-// later release's, whose writer cannot be told: it is kept, as a run's that
-// may go on.
+// The journal carries its layout's version. The records of the three
+// earlier layouts are read too: a run of an earlier release that was killed
+// is settled like any other. They kept one uninstall key value fewer, and
+// the first two had no version, the first no writer's identity either. Any
+// other layout of the journal's own mark is a later release's, which this
+// release cannot read: it is left alone, unless a user has it forgotten.
 #include "install_record.h"
 
 #include <stddef.h>
@@ -24,7 +24,7 @@ namespace {
 
 constexpr WCHAR journalValue[] = L"InstallJournal";
 constexpr uint32_t journalMagic = 0x4A4C4F54;   // "TOLJ"
-constexpr uint32_t journalVersion = 3;          // the two earlier layouts had none
+constexpr uint32_t journalVersion = 4;          // the first two layouts had none
 constexpr int folderCountLimit = pathCapacity / 2;   // a chain of one-letter folders
 
 struct StoredJournal {
@@ -34,13 +34,18 @@ struct StoredJournal {
     InstallRecord record;
 };
 
-// The earlier layouts: magic and size, then the record, whole or without the
-// writer's identity at its end.
+// The earlier layouts: a record with one value slot fewer before the
+// writer's identity; behind magic and size, whole or without the identity
+// at its end, or behind magic, size and version 3.
+constexpr DWORD identitySize = 3 * sizeof(uint32_t);
+constexpr DWORD identityAt = offsetof(InstallRecord, writerProcessId);
+static_assert(identityAt + identitySize == sizeof(InstallRecord), "the identity ends the record");
+constexpr DWORD earlierRecordSize = sizeof(InstallRecord) - sizeof(SavedValue);
 constexpr DWORD unversionedHeader = 2 * sizeof(uint32_t);
-constexpr DWORD secondLayoutSize = unversionedHeader + sizeof(InstallRecord);
-constexpr DWORD firstLayoutSize = unversionedHeader + offsetof(InstallRecord, writerProcessId);
-static_assert(offsetof(InstallRecord, writerProcessId) + 3 * sizeof(uint32_t) == sizeof(InstallRecord),
-              "the identity ends the record");
+constexpr DWORD firstLayoutSize = unversionedHeader + earlierRecordSize - identitySize;
+constexpr DWORD secondLayoutSize = unversionedHeader + earlierRecordSize;
+constexpr DWORD thirdLayoutSize = offsetof(StoredJournal, record) + earlierRecordSize;
+constexpr uint32_t thirdLayoutVersion = 3;
 
 // The record and the journal's own fields: no file block, but more than a
 // stack frame may hold.
@@ -149,14 +154,22 @@ JournalRead readJournal(InstallRecord& record)
     if (status != ERROR_SUCCESS || type != REG_BINARY || size < unversionedHeader || stored.magic != journalMagic ||
         stored.size != size)
         return JournalRead::damaged;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(&stored);
     if (size == firstLayoutSize || size == secondLayoutSize) {
         // The record begins where the version now stands. What the first
         // layout lacks stays zero: no writer of it runs.
-        uint8_t* bytes = reinterpret_cast<uint8_t*>(&stored);
         memmove(&stored.record, bytes + unversionedHeader, size - unversionedHeader);
         memset(bytes + size + sizeof stored.version, 0, sizeof stored - size - sizeof stored.version);
     } else if (size != sizeof stored || stored.version != journalVersion) {
-        return JournalRead::newer;
+        if (size != thirdLayoutSize || stored.version != thirdLayoutVersion)
+            return JournalRead::newer;
+    }
+    if (size != sizeof stored) {
+        // The identity moves past the value slot the earlier layouts lacked,
+        // which stays unused.
+        uint8_t* record = reinterpret_cast<uint8_t*>(&stored.record);
+        memmove(record + identityAt, record + identityAt - sizeof(SavedValue), identitySize);
+        memset(record + identityAt - sizeof(SavedValue), 0, sizeof(SavedValue));
     }
     if (!isWellFormed(stored.record))
         return JournalRead::damaged;

@@ -9,6 +9,7 @@ namespace {
 
 constexpr int lineCapacity = 1024;     // bytes of one UTF-8 line: a path of 260 characters fits thrice over
 constexpr char failedFormat[] = "failed (error %lu)";
+constexpr char failedResultFormat[] = "failed (error 0x%08lX)";   // an HRESULT
 
 HANDLE logFile;
 
@@ -24,6 +25,8 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
 {
     if (!logFile)
         return;
+    // Logging leaves the error of what it logs for the caller to act on.
+    const DWORD error = GetLastError();
     char line[lineCapacity];
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -65,6 +68,7 @@ void writeLine(const char* action, const WCHAR* subject, const char* subjectText
     line[used++] = '\n';
     DWORD written = 0;
     WriteFile(logFile, line, DWORD(used), &written, nullptr);
+    SetLastError(error);
 }
 
 // What a verdict other than usable on the log or its folder makes of the log.
@@ -93,8 +97,8 @@ LogOpening openLog(const WCHAR* path)
     FolderVerdict verdict = holdFolder(folder, held);
     if (verdict != FolderVerdict::usable)
         return refusalOf(verdict);
-    HANDLE file = CreateFileW(full, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = CreateFileW(full, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     releaseFolder(held);
     if (file == INVALID_HANDLE_VALUE)
@@ -107,8 +111,11 @@ LogOpening openLog(const WCHAR* path)
                       !((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(file))
                   ? reachedVerdict(file, full)
                   : FolderVerdict::linked;
-    // An existing log is emptied only once it is known to be one.
+    // An existing log is emptied only once it is known to be one; a file
+    // made here for a log that is refused goes again.
     if (verdict != FolderVerdict::usable || (existed && !SetEndOfFile(file))) {
+        if (!existed)
+            deleteThrough(file);
         CloseHandle(file);
         return refusalOf(verdict);
     }
@@ -144,11 +151,13 @@ void logOutcome(const char* action, const WCHAR* subject, bool succeeded)
     if (!logFile)
         return;
     char result[40];
+    const DWORD error = GetLastError();
     if (succeeded)
         lstrcpyA(result, "ok");
     else
-        wsprintfA(result, failedFormat, static_cast<unsigned long>(GetLastError()));
+        wsprintfA(result, error > 0xFFFF ? failedResultFormat : failedFormat, static_cast<unsigned long>(error));
     writeLine(action, subject, nullptr, result);
+    SetLastError(error);
 }
 
 void logText(const char* action, const char* text)

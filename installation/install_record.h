@@ -37,7 +37,7 @@ constexpr char setAsideSuffix[] = TOLM_SET_ASIDE_SUFFIX;
 
 constexpr int recordNameCapacity = 2048;   // packed book file names, ASCII, final empty name included
 constexpr int recordNameLimit = 256;       // book file names at most (bits of `existed`)
-constexpr int savedValueCount = 10;        // uninstall key values a run may replace
+constexpr int savedValueCount = 11;        // uninstall key values a run may replace
 constexpr int valueNameCapacity = 32;      // characters of a value's name
 constexpr int valueDataCapacity = 544;     // bytes of a value's data: a quoted path and a switch fit
 
@@ -78,18 +78,24 @@ struct InstallRecord {
 bool setAsideName(WCHAR* out, const WCHAR* path);
 
 // ---- a killed run (interrupted_install.cpp) ----
-// Every value after settled keeps a journal.
+// Every value after settled keeps a journal; every one but running may be
+// forgotten when a user asks.
 enum class Settling {
     nothing,    // no journal
     settled,    // rolled back, or completed, as far as it could be
-    running,    // its run goes on in another process (it writes the journal, or holds
-                // the change lock), or the journal is of a later release's layout,
-                // whose writer cannot be told: left alone
+    running,    // its run goes on in another process: it writes the journal, or holds the change lock
+    newer,      // the journal is of a later release's layout, which this release cannot read: left alone
     refused,    // damaged, or it names anything but this book's install: left alone
     unfinished, // something could not be settled now: the journal stays, and
-                // settleBlocker() names what blocked it
-    unreachable,// the same, where that is a folder that cannot be reached (a
-                // drive that is away, perhaps for good)
+                // settleBlocker() names what blocked it and why
+};
+
+// Why a file, folder or key kept a settle, rollback or completion from finishing.
+enum class BlockReason {
+    unreachable,   // it or its folder cannot be reached: a drive that is away, perhaps for good
+    inUse,         // another program holds it open
+    linked,        // it is reached through a link, or is not the folder its path names
+    unchangeable,  // it may not be changed, or its change failed
 };
 
 // Takes the change lock (change_lock.h), which the caller then holds, and
@@ -105,28 +111,35 @@ enum class Settling {
 Settling settleInterruptedInstall();
 // The file, folder or key that kept the last settle, rollback or completion
 // from finishing: empty when none did. Only the first one noted is kept,
-// with whether it is a folder that cannot be reached.
+// with why.
 const WCHAR* settleBlocker();
-bool settleBlockerUnreachable();
-void noteSettleBlocker(const WCHAR* path, bool unreachable = false);
-// True when a journal's writer is a process other than this one that still
-// runs, or it is of a later release's layout, whose writer cannot be told.
+BlockReason settleBlockReason();
+void noteSettleBlocker(const WCHAR* path, BlockReason reason);
+void clearSettleBlocker();
+// True when a journal's writer is a process other than this one that still runs.
 bool installIsRunning();
 // True when there is a journal, of whatever kind.
 bool journalIsPresent();
 
 // ---- a journal that stays (forget_journal.cpp) ----
 // Says why the journal that settleInterruptedInstall left stays: in the log,
-// and unless silent in a box without owner under caption. A journal that is
-// refused, or whose folder cannot be reached, may be forgotten: with forget
-// (/FORGET) it is at once, silent without it the message says how, and
-// otherwise the box asks (No is its default). True when the run may go on:
-// the journal is forgotten.
+// and unless silent in a box without owner under caption. Any journal but
+// one whose run goes on may be forgotten: with forget (/FORGET) it is at
+// once, silent without it the message says how, and otherwise the box asks
+// (No is its default). True when the run may go on: the journal is forgotten.
 bool answerUnsettled(Settling settling, const WCHAR* caption, bool silent, bool forget);
-// Removes the journal and nothing else, unless its writer still runs (this
-// process does not count): what its run left stays as it is. Logs what kept
-// it (settleBlocker()) as forgotten. True when it is gone.
-bool forgetInterruptedInstall();
+// Appends why settleBlocker() blocks, a sentence, to text (capacity characters).
+void appendBlockReason(WCHAR* text, int capacity);
+// Forgets the journal that settleInterruptedInstall left as settling says,
+// unless its writer still runs (this process does not count). A journal of
+// this book's install is settled first as far as its folders can be reached:
+// what it set aside there is put back or removed as it says, and the log
+// names each thing left; a refused one or a later release's is only removed.
+// True when it is gone.
+bool forgetInterruptedInstall(Settling settling);
+// True when what blocks now is the folder a forgotten journal could not
+// reach, or lies in it: a run that forgot may let go of it too.
+bool blockerWasForgotten();
 
 // Rolls back everything the record lists: deletes the shortcut it saved and
 // restores the one set aside, removes the icon folders it created, deletes the
@@ -143,10 +156,16 @@ bool undoInstall(InstallRecord& record, HANDLE& pagesFolder);
 
 // Completes a committed install: deletes its set-aside files, removes the
 // earlier install it replaced (the one its saved "UninstallString" named, in
-// another folder) when the key names this one's uninstaller, then deletes the
-// journal. True when all of it is done and the journal gone;
-// otherwise the journal stays.
-bool completeInstall(const InstallRecord& record);
+// another folder, or in the same folder its shortcut in another icon folder)
+// when the key names this one's uninstaller, then deletes the journal. The
+// pages folder is held by the caller. True when all of it is done and the
+// journal gone; otherwise the journal stays. Only a book file, a folder or
+// key that cannot be reached or changed counts: what is not the book's is
+// left, and logged.
+bool completeInstall(const InstallRecord& record, HANDLE pagesFolder);
+// While set, a rollback or completion goes as far as it can and then removes
+// the journal: what it could not settle stays, and the log names it.
+void settleAsFarAsReachable(bool forgetting);
 
 // ---- on disk (disk_flush.cpp) ----
 // Finds out, before the run writes, whether the volume of pagesFolder can be
@@ -190,18 +209,20 @@ bool removeJournal();
 // Fills in the record's book file names: the uninstaller's, every main page's
 // and every extra file's, each once. False when they do not fit the record.
 bool recordBookNames(InstallRecord& record);
-// Marks each book file that exists in the pages folder, then writes the
-// journal, then renames each marked file to its set-aside name; once all are,
-// marks the record as writing and writes the journal again. False at the
-// first rename that fails, and before any when one of the files is read-only
-// or its set-aside name is taken, or when a journal write fails; the record
-// then says what has to be undone.
-bool setAsideBookFiles(InstallRecord& record);
+// Marks each book file that exists in the pages folder (held by the
+// caller), then writes the journal, then renames each marked file to its
+// set-aside name; once all are, marks the record as writing and writes the
+// journal again. False at the first rename that fails, and before any when
+// one of the files is read-only, not the file its path names or its
+// set-aside name is taken, or when a journal write fails; the record then
+// says what has to be undone.
+bool setAsideBookFiles(InstallRecord& record, HANDLE pagesFolder);
 // Records linkPath as the run's shortcut and whether a file of that name
-// exists, writes the journal, then sets that file aside. False when an
-// existing file is read-only, has no room for its set-aside name, finds that
-// name taken or cannot be moved, or when the journal cannot be written.
-bool setAsideLink(InstallRecord& record, const WCHAR* linkPath);
+// exists in the icon folder (held by the caller), writes the journal, then
+// sets that file aside. False when an existing file is read-only, has no
+// room for its set-aside name, finds that name taken or cannot be moved, or
+// when the journal cannot be written.
+bool setAsideLink(InstallRecord& record, const WCHAR* linkPath, HANDLE iconFolder);
 
 // ---- the uninstall key's values (saved_values.cpp) ----
 // Records whether the key exists and the current values of the count names
@@ -218,3 +239,5 @@ bool valueIsAsSaved(const InstallRecord& record, const WCHAR* name);
 // buffer of pathCapacity characters: the install this run replaces. False
 // when the key named none.
 bool savedUninstaller(const InstallRecord& record, WCHAR* exePath);
+// The saved value of that name (ASCII), when the key held it before the run.
+const SavedValue* savedValue(const InstallRecord& record, const char* name);

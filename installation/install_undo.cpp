@@ -6,8 +6,12 @@
 // already, or was never moved; a file that is already gone is not a failure.
 // But only what is known counts: a file whose folder cannot be reached (a
 // drive that went away, a folder renamed) is a failure, and the journal stays
-// for the next start. Only plain files are renamed or deleted (safe_folder.h).
+// for the next start. Only plain files that are the very files their paths
+// name in the held folder are renamed or deleted (safe_folder.h); anything
+// else at a book name is not the run's, and stays.
 #include "install_record.h"
+
+#include <string.h>
 
 #include "folder_chain.h"
 #include "install_log.h"
@@ -18,53 +22,88 @@
 
 namespace {
 
-// What kept the last settle from finishing, the first thing only, and
-// whether that is a folder that cannot be reached.
+// What kept the last settle from finishing, the first thing only, and why.
 WCHAR blocker[pathCapacity];
-bool blockerUnreachable;
+BlockReason blockReason;
+// Set while an interrupted install is forgotten: it is settled as far as it
+// can be, and then its journal goes whatever stays.
+bool forgetting;
 
-// The result of a step on the file at path: true unless it failed. A failure
-// names the file when the file itself refused (held open, or not ours to
-// change), and its folder when that could not be reached.
-bool stepSettled(FileOutcome outcome, const char* action, const WCHAR* path)
+// Why a step on a file failed with error.
+BlockReason reasonOf(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? BlockReason::inUse
+           : error == ERROR_ACCESS_DENIED                                     ? BlockReason::unchangeable
+                                                                              : BlockReason::unreachable;
+}
+
+// Notes entry as the blocker, or its folder where that could not be reached.
+void noteFailedEntry(const WCHAR* entry, DWORD error)
+{
+    WCHAR named[pathCapacity];
+    lstrcpynW(named, entry, pathCapacity);
+    for (WCHAR* at = named; *at; at++)
+        if (*at == L'\n')
+            *at = L'\0';   // the first of a list of several
+    const BlockReason reason = reasonOf(error);
+    if (reason == BlockReason::unreachable)
+        cutToFolder(named);
+    noteSettleBlocker(named, reason);
+}
+
+// The result of a step on the file entry: true unless it failed. A failure
+// names the entry when the entry itself refused (held open, or not to be
+// changed), and its folder when that could not be reached. path is what the
+// log names as done.
+bool stepSettled(FileOutcome outcome, const char* action, const WCHAR* path, const WCHAR* entry)
 {
     const DWORD error = GetLastError();
     if (actedOn(outcome))
         logOutcome(action, path, outcome == FileOutcome::done);
     if (outcome != FileOutcome::failed)
         return true;
-    WCHAR named[pathCapacity];
-    lstrcpyW(named, path);
-    const bool unreachable =
-        error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION;
-    if (unreachable)
-        cutToFolder(named);
-    noteSettleBlocker(named, unreachable);
+    noteFailedEntry(entry, error);
     return false;
 }
 
 // A run writes plain files only: a folder or a link of the name is someone
 // else's, and was in the way of the write, so there is nothing of the run's
 // to delete.
-bool deleteIfPresent(const WCHAR* path, const char* action)
+bool deleteIfPresent(HANDLE folder, const WCHAR* path, const char* action)
 {
-    return stepSettled(deletePlainFile(path), action, path);
+    return stepSettled(deletePlainFile(folder, path), action, path, path);
 }
 
-// Puts the set-aside file back over whatever the run left at path.
-bool restoreSetAside(const WCHAR* path)
+// True when another program holds the file at path without delete sharing.
+bool isHeld(const WCHAR* path)
+{
+    HANDLE file = CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool held = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return held;
+}
+
+// Puts the set-aside file back over whatever the run left at path. What
+// blocks is the file the run left where it is held, else the set-aside one.
+bool restoreSetAside(HANDLE folder, const WCHAR* path)
 {
     WCHAR aside[pathCapacity];
     if (!setAsideName(aside, path))
         return true;
     // Nothing at the set-aside name: never moved, or back already.
-    return stepSettled(movePlainFile(aside, path, true), "file restored", path);
+    const FileOutcome outcome = movePlainFile(folder, aside, path, true);
+    const DWORD error = GetLastError();
+    const bool targetHeld = outcome == FileOutcome::failed && isHeld(path);
+    SetLastError(targetHeld ? ERROR_SHARING_VIOLATION : error);
+    return stepSettled(outcome, "file restored", path, targetHeld ? path : aside);
 }
 
-bool deleteSetAside(const WCHAR* path)
+bool deleteSetAside(HANDLE folder, const WCHAR* path)
 {
     WCHAR aside[pathCapacity];
-    return !setAsideName(aside, path) || deleteIfPresent(aside, "set-aside file deleted");
+    return !setAsideName(aside, path) || deleteIfPresent(folder, aside, "set-aside file deleted");
 }
 
 bool bookFileExisted(const InstallRecord& record, int index)
@@ -72,28 +111,29 @@ bool bookFileExisted(const InstallRecord& record, int index)
     return (record.existed[index / 8] & (1u << (index % 8))) != 0;
 }
 
-// What becomes of one book file: its path, and whether it existed before the run.
-using SettleFile = bool (*)(const WCHAR* path, bool existed);
+// What becomes of one book file in the held folder: its path, and whether it
+// existed before the run.
+using SettleFile = bool (*)(HANDLE folder, const WCHAR* path, bool existed);
 
-bool undoFile(const WCHAR* path, bool existed)
+bool undoFile(HANDLE folder, const WCHAR* path, bool existed)
 {
-    return existed ? restoreSetAside(path) : deleteIfPresent(path, "file deleted");
+    return existed ? restoreSetAside(folder, path) : deleteIfPresent(folder, path, "file deleted");
 }
 
 // Before the run was writing, every book file in the folder was there before it.
-bool undoBeforeWriting(const WCHAR* path, bool existed)
+bool undoBeforeWriting(HANDLE folder, const WCHAR* path, bool existed)
 {
-    return !existed || restoreSetAside(path);
+    return !existed || restoreSetAside(folder, path);
 }
 
-bool completeFile(const WCHAR* path, bool existed)
+bool completeFile(HANDLE folder, const WCHAR* path, bool existed)
 {
-    return !existed || deleteSetAside(path);
+    return !existed || deleteSetAside(folder, path);
 }
 
-// Calls settle(path, existed) for each book file of the record; false when
-// any call fails.
-bool forEachBookFile(const InstallRecord& record, SettleFile settle)
+// Calls settle for each book file of the record in the held pages folder;
+// false when any call fails.
+bool forEachBookFile(const InstallRecord& record, HANDLE folder, SettleFile settle)
 {
     WCHAR path[pathCapacity];
     lstrcpyW(path, record.pagesFolder);
@@ -102,7 +142,7 @@ bool forEachBookFile(const InstallRecord& record, SettleFile settle)
     const char* name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
         if (writeNameAt(path, folderLength, name, ""))
-            settled = settle(path, bookFileExisted(record, i)) && settled;
+            settled = settle(folder, path, bookFileExisted(record, i)) && settled;
     return settled;
 }
 
@@ -115,11 +155,12 @@ bool settleShortcut(const InstallRecord& record, SettleFile settle)
         return true;
     HANDLE held;
     const FolderVerdict verdict = holdFolderLogged(record.iconFolder, held);
-    const bool settled = verdict == FolderVerdict::usable ? settle(record.linkPath, record.linkExisted != 0)
+    const bool settled = verdict == FolderVerdict::usable ? settle(held, record.linkPath, record.linkExisted != 0)
                                                           : verdict == FolderVerdict::missing;
     releaseFolder(held);
-    if (!settled)
-        noteSettleBlocker(record.iconFolder, verdict == FolderVerdict::unreadable);
+    if (verdict != FolderVerdict::usable && !settled)
+        noteSettleBlocker(record.iconFolder,
+                          verdict == FolderVerdict::linked ? BlockReason::linked : BlockReason::unreachable);
     return settled;
 }
 
@@ -136,9 +177,8 @@ bool undoShortcut(const InstallRecord& record)
 bool keyBlocks()
 {
     WCHAR key[pathCapacity];
-    widenAscii(key, pathCapacity, "HKEY_LOCAL_MACHINE\\");
-    widenAscii(key + lstrlenW(key), pathCapacity - lstrlenW(key), uninstallKeyPath);
-    noteSettleBlocker(key);
+    uninstallKeyName(key);
+    noteSettleBlocker(key, BlockReason::unchangeable);
     return false;
 }
 
@@ -148,36 +188,92 @@ bool restoreValues(const InstallRecord& record)
     return restoreUninstallValues(record) || keyBlocks();
 }
 
+// Forgetting, what could not be settled stays, and the journal goes anyway.
+bool settledOrForgotten(bool settled)
+{
+    if (!settled && forgetting)
+        logAction("left as it is, forgotten", blocker, "");
+    return settled || forgetting;
+}
+
 // The journal goes only once what it guarded is back on disk. Whatever keeps
 // it is named: the pages folder whose entries would not flush, or the key,
 // which may well hold the values the run had anyway and so failed no step
 // before this one.
 bool journalRemoved(const InstallRecord& record)
 {
-    if (!flushFolderEntries(record)) {
-        noteSettleBlocker(record.pagesFolder);
+    if (!flushFolderEntries(record) && !forgetting) {
+        noteSettleBlocker(record.pagesFolder, BlockReason::unchangeable);
         return false;
     }
     return removeJournal() || keyBlocks();
 }
 
-// The earlier install in another folder, as the key named it before the run,
-// once the key names this run's uninstaller: until then the earlier one stays
-// the registered one. Only an uninstaller of the book's name names an install.
+// What the earlier install that the key named before the run kept, as the
+// run saved it; false for an install of a release before that record.
+bool savedKeptFolders(const InstallRecord& record, KeptFolders& folders)
+{
+    const SavedValue* value = savedValue(record, keptFoldersName);
+    return value && parseKeptFolders(value->type, value->data, value->size, folders);
+}
+
+// Of made folders from folder up, those that do not hold the run's own
+// folder runFolder, which made runMade of its own: the earlier install's
+// alone, which go with it.
+int madeOnlyByEarlier(const WCHAR* folder, int made, const WCHAR* runFolder, int runMade)
+{
+    return made - (madeWithEarlier(runFolder, runMade, folder, made) - runMade);
+}
+
+// The earlier install, as the key named it before the run, once the key
+// names this run's uninstaller: until then the earlier one stays the
+// registered one. Only an uninstaller of the book's name names an install.
+// In another folder it is removed as its own uninstaller would; in the
+// run's own folder only its shortcut in another icon folder, with the icon
+// folders it made, goes. Folders the run's own lie in stay.
 bool removeReplacedInstall(const InstallRecord& record)
 {
-    WCHAR earlier[pathCapacity];
+    static InstalledBook earlier;
+    static RemovalReport report;
     WCHAR uninstaller[pathCapacity];
+    memset(&earlier, 0, sizeof earlier);
+    memset(&report, 0, sizeof report);
     lstrcpyW(uninstaller, record.pagesFolder);
-    if (!savedUninstaller(record, earlier) || !isUninstallerPath(earlier) ||
+    if (!savedUninstaller(record, earlier.exePath) || !isUninstallerPath(earlier.exePath) ||
         !writeNameAt(uninstaller, lstrlenW(uninstaller), uninstallerFileName, "") ||
         !keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, uninstaller))
         return true;
-    cutToFolder(earlier);
-    bool unreachable;
-    if (removeEarlierInstall(earlier, record.pagesFolder, unreachable))
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, earlier.exePath);
+    cutToFolder(folder);
+    earlier.kept = savedKeptFolders(record, earlier.folders);
+    KeptFolders& kept = earlier.folders;
+    kept.iconMade = madeOnlyByEarlier(kept.iconFolder, kept.iconMade, record.iconFolder, record.iconFoldersCreated);
+    kept.pagesMade = madeOnlyByEarlier(folder, kept.pagesMade, record.pagesFolder, record.pagesFoldersCreated);
+    // A shortcut in the run's own icon folder was the run's to replace.
+    if (samePath(kept.iconFolder, record.iconFolder))
+        kept.iconFolder[0] = L'\0';
+    bool unreachable = false;
+    if (isSameFolder(folder, record.pagesFolder)) {
+        if (earlier.kept && kept.iconFolder[0] && SUCCEEDED(CoInitialize(nullptr))) {
+            WCHAR linkName[chainCapacity];
+            widenAscii(linkName, chainCapacity, linkFileName);
+            removeRecordedLink(kept.iconFolder, kept.iconMade, folder, linkName, report);
+            CoUninitialize();
+        }
+        if (!hasFailures(report))
+            return true;
+    } else if (removeEarlierInstall(earlier, record.pagesFolder, report, unreachable)) {
         return true;
-    noteSettleBlocker(earlier, unreachable);
+    } else if (forgetting && !unreachable) {
+        // Nothing runs that uninstaller again: it goes with what it could reach.
+        removeUninstaller(earlier, SelfRemoval::now, report);
+    }
+    // The entry that stayed, or the folder that could not be reached.
+    if (unreachable)
+        noteSettleBlocker(folder, BlockReason::unreachable);
+    else
+        noteFailedEntry(report.length > 0 ? report.text : folder, report.firstError);
     return false;
 }
 
@@ -188,29 +284,39 @@ const WCHAR* settleBlocker()
     return blocker;
 }
 
-void noteSettleBlocker(const WCHAR* path, bool unreachable)
+BlockReason settleBlockReason()
+{
+    return blockReason;
+}
+
+void noteSettleBlocker(const WCHAR* path, BlockReason reason)
 {
     if (blocker[0] != L'\0')
         return;
     lstrcpynW(blocker, path, pathCapacity);
-    blockerUnreachable = unreachable;
+    blockReason = reason;
 }
 
-bool settleBlockerUnreachable()
+void clearSettleBlocker()
 {
-    return blocker[0] != L'\0' && blockerUnreachable;
+    blocker[0] = L'\0';
+}
+
+void settleAsFarAsReachable(bool forget)
+{
+    forgetting = forget;
 }
 
 bool undoInstall(InstallRecord& record, HANDLE& pagesFolder)
 {
     logText("rollback", "");
-    blocker[0] = L'\0';
+    clearSettleBlocker();
     bool settled = undoShortcut(record);
-    settled = forEachBookFile(record, record.writing ? undoFile : undoBeforeWriting) && settled;
+    settled = forEachBookFile(record, pagesFolder, record.writing ? undoFile : undoBeforeWriting) && settled;
     settled = restoreValues(record) && settled;
-    settled = settled && journalRemoved(record);
+    settled = settledOrForgotten(settled) && journalRemoved(record);
     if (settled && !record.keyExisted)
-        logText("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath) == ERROR_SUCCESS ? "ok" : "failed");
+        logKeyResult("key deleted", RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKeyPath));
     if (!settled)
         logAction("rollback unfinished: journal kept", blocker, "");
     releaseFolder(pagesFolder);
@@ -220,13 +326,13 @@ bool undoInstall(InstallRecord& record, HANDLE& pagesFolder)
     return settled;
 }
 
-bool completeInstall(const InstallRecord& record)
+bool completeInstall(const InstallRecord& record, HANDLE pagesFolder)
 {
-    blocker[0] = L'\0';
+    clearSettleBlocker();
     bool settled = settleShortcut(record, completeFile);
-    settled = forEachBookFile(record, completeFile) && settled;
+    settled = forEachBookFile(record, pagesFolder, completeFile) && settled;
     settled = removeReplacedInstall(record) && settled;
-    settled = settled && journalRemoved(record);
+    settled = settledOrForgotten(settled) && journalRemoved(record);
     if (!settled)
         logAction("completion unfinished: journal kept", blocker, "");
     return settled;

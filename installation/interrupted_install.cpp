@@ -41,12 +41,14 @@ bool writerRuns(const InstallRecord& record)
     return runs;
 }
 
-// True when the journal just read is of a run that goes on, or of a later
-// release's layout, whose writer cannot be told.
+// True when the journal just read is of a run that goes on.
 bool runs(JournalRead read)
 {
-    return read == JournalRead::newer || (read == JournalRead::read && writerRuns(interrupted));
+    return read == JournalRead::read && writerRuns(interrupted);
 }
+
+// The folder or file a forgotten journal was blocked by.
+WCHAR forgotten[pathCapacity];
 
 // Exactly the names recordBookNames gives a run.
 bool namesTheBook(const InstallRecord& record)
@@ -105,6 +107,71 @@ FolderVerdict checkRecordedFolder(const WCHAR* folder, bool& gone)
     return verdict;
 }
 
+// Settles the journal as settleInterruptedInstall says; forgetting, as far
+// as its folders can be reached, and then its journal goes.
+Settling settle(bool forgetting)
+{
+    // A settle is a change: it takes the lock, which the caller then holds.
+    if (takeChangeLock() == ChangeLock::busy)
+        return Settling::running;
+    clearSettleBlocker();
+    const JournalRead read = readJournal(interrupted);
+    if (read == JournalRead::none)
+        return Settling::nothing;
+    if (read == JournalRead::newer) {
+        logText("interrupted install found", "its record is a later release's: left alone");
+        return Settling::newer;
+    }
+    if (runs(read)) {
+        logText("interrupted install found", "its run goes on in another process: left alone");
+        return Settling::running;
+    }
+    if (read != JournalRead::read || !namesTheBook(interrupted) || !isTheRegisteredFolder(interrupted) ||
+        !isTheBooksLink(interrupted)) {
+        logText("interrupted install found", "its record is not this book's install: left alone");
+        return Settling::refused;
+    }
+    // Each folder is held without a link on the way, or it is gone, or it
+    // cannot be reached now: then what lies in it is left as it is.
+    HANDLE pagesFolder = INVALID_HANDLE_VALUE;
+    bool iconGone = false;
+    bool pagesGone = false;
+    const FolderVerdict iconVerdict = checkRecordedFolder(interrupted.iconFolder, iconGone);
+    const FolderVerdict pagesVerdict = holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone);
+    const struct {
+        FolderVerdict verdict;
+        const WCHAR* folder;
+    } checks[] = {{iconVerdict, interrupted.iconFolder}, {pagesVerdict, interrupted.pagesFolder}};
+    for (const auto& check : checks) {
+        const FolderVerdict verdict = check.verdict;
+        const WCHAR* folder = check.folder;
+        if (verdict == FolderVerdict::usable)
+            continue;
+        noteSettleBlocker(folder, verdict == FolderVerdict::linked ? BlockReason::linked : BlockReason::unreachable);
+        if (verdict == FolderVerdict::linked || !forgetting) {
+            releaseFolder(pagesFolder);
+            logAction("interrupted install found: a folder is refused or cannot be reached, left alone",
+                      settleBlocker(), "");
+            return verdict == FolderVerdict::linked ? Settling::refused : Settling::unfinished;
+        }
+        logAction("left as it is, forgotten", folder, "cannot be reached");
+    }
+    // What lay in a folder that is gone, or is left, went with it or stays.
+    if (pagesGone || pagesVerdict != FolderVerdict::usable)
+        interrupted.nameCount = 0;
+    if (iconGone || iconVerdict != FolderVerdict::usable) {
+        interrupted.linkPath[0] = L'\0';
+        interrupted.iconFoldersCreated = 0;
+    }
+    logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
+    settleAsFarAsReachable(forgetting);
+    const bool settled =
+        interrupted.committed ? completeInstall(interrupted, pagesFolder) : undoInstall(interrupted, pagesFolder);
+    settleAsFarAsReachable(false);
+    releaseFolder(pagesFolder);
+    return settled ? Settling::settled : Settling::unfinished;
+}
+
 } // namespace
 
 bool installIsRunning()
@@ -119,59 +186,28 @@ bool journalIsPresent()
 
 Settling settleInterruptedInstall()
 {
-    // A settle is a change: it takes the lock, which the caller then holds.
-    if (takeChangeLock() == ChangeLock::busy)
-        return Settling::running;
-    const JournalRead read = readJournal(interrupted);
-    if (read == JournalRead::none)
-        return Settling::nothing;
-    if (runs(read)) {
-        logText("interrupted install found", "its run goes on in another process: left alone");
-        return Settling::running;
-    }
-    HANDLE pagesFolder = INVALID_HANDLE_VALUE;
-    bool pagesGone = false;
-    bool iconGone = false;
-    FolderVerdict verdict = FolderVerdict::linked;
-    if (read == JournalRead::read && namesTheBook(interrupted) && isTheRegisteredFolder(interrupted) &&
-        isTheBooksLink(interrupted)) {
-        verdict = checkRecordedFolder(interrupted.iconFolder, iconGone);
-        if (verdict == FolderVerdict::usable)
-            verdict = holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone);
-        else
-            noteSettleBlocker(interrupted.iconFolder, true);
-    }
-    if (verdict == FolderVerdict::linked) {
-        logText("interrupted install found", "its record is not this book's install: left alone");
-        return Settling::refused;
-    }
-    if (verdict != FolderVerdict::usable) {
-        // Its drive is away, or a folder above it: settled once it is back.
-        noteSettleBlocker(interrupted.pagesFolder, true);
-        logAction("interrupted install found: a folder cannot be reached, left alone", settleBlocker(), "");
-        return Settling::unreachable;
-    }
-    // What lay in a folder that is gone went with it.
-    if (pagesGone)
-        interrupted.nameCount = 0;
-    if (iconGone) {
-        interrupted.linkPath[0] = L'\0';
-        interrupted.iconFoldersCreated = 0;
-    }
-    logText("interrupted install found", interrupted.committed ? "committed: completing it" : "open: rolling it back");
-    const bool settled = interrupted.committed ? completeInstall(interrupted) : undoInstall(interrupted, pagesFolder);
-    releaseFolder(pagesFolder);
-    return settled                      ? Settling::settled
-           : settleBlockerUnreachable() ? Settling::unreachable
-                                        : Settling::unfinished;
+    return settle(false);
 }
 
-bool forgetInterruptedInstall()
+bool forgetInterruptedInstall(Settling settling)
 {
-    // Never a journal whose writer runs, nor a later release's.
+    // Never a journal whose writer runs.
     if (installIsRunning())
         return false;
-    const bool forgotten = removeJournal();
-    logOutcome("interrupted install forgotten", settleBlocker(), forgotten);
-    return forgotten;
+    lstrcpyW(forgotten, settleBlocker());
+    // A journal of this book's install that was blocked is settled as far as
+    // it can be, and goes; any other only goes.
+    const bool gone = settling == Settling::unfinished ? settle(true) == Settling::settled : removeJournal();
+    logOutcome("interrupted install forgotten", forgotten, gone);
+    // Kept as a folder's path without its backslash, as a blocker names one.
+    const int length = lstrlenW(forgotten);
+    if (length > 3 && forgotten[length - 1] == L'\\')
+        forgotten[length - 1] = L'\0';
+    return gone;
+}
+
+bool blockerWasForgotten()
+{
+    const WCHAR* blocked = settleBlocker();
+    return forgotten[0] && (samePath(blocked, forgotten) || isBelowFolder(blocked, forgotten));
 }

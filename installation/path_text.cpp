@@ -152,12 +152,50 @@ int firstFolderStart(const WCHAR* path)
     }
 }
 
+int namesFrom(const WCHAR* path, int start)
+{
+    int names = 0;
+    bool inName = false;
+    for (const WCHAR* at = path + start; *at; at++) {
+        names += !inName && *at != L'\\';
+        inName = *at != L'\\';
+    }
+    return names;
+}
+
+// True when the name from name to end is one of the devices every folder
+// holds (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9), whatever follows
+// its first dot: the system opens the device, not a folder of that name.
+static bool isDeviceName(const WCHAR* name, const WCHAR* end)
+{
+    const WCHAR* base = name;
+    while (base < end && *base != L'.')
+        ++base;
+    while (base > name && base[-1] == L' ')
+        --base;
+    const int length = int(base - name);
+    if (length != 3 && length != 4)
+        return false;
+    static const char devices[] = "CONPRNAUXNULCOMLPT";   // the last two take a digit
+    for (int device = 0; device < 6; device++) {
+        bool same = true;
+        for (int i = 0; i < 3; i++)
+            same = same && foldCase(name[i]) == WCHAR(devices[device * 3 + i]);
+        const WCHAR digit = name[3];
+        if (same && (device < 4 ? length == 3
+                                : length == 4 && ((digit >= L'1' && digit <= L'9') || digit == 0xB9 ||
+                                                  digit == 0xB2 || digit == 0xB3)))
+            return true;
+    }
+    return false;
+}
+
 const WCHAR* findBadName(const WCHAR* names)
 {
     const WCHAR* name = names;
     for (const WCHAR* at = names;; at++) {
         if (*at == L'\\' || *at == L'\0') {
-            if (at > name && (at[-1] == L'.' || at[-1] == L' '))
+            if (at > name && (at[-1] == L'.' || at[-1] == L' ' || isDeviceName(name, at)))
                 return name;
             if (*at == L'\0')
                 return nullptr;

@@ -41,10 +41,13 @@ int cutToFolder(WCHAR* path);
 // Where the first name below the root begins: after "X:\", or after
 // "\\server\share\". 0 when path is neither, and so not a full path.
 int firstFolderStart(const WCHAR* path);
+// The number of names in path from position start on (at most its length).
+int namesFrom(const WCHAR* path, int start);
 // The first of the names, separated by backslashes, that Windows would change
 // or refuse as a folder's: one that ends in a dot or a space (the system
-// drops those), or holds a character no name may hold (a control character,
-// / : * ? " < > |). Null when every name is good.
+// drops those), holds a character no name may hold (a control character,
+// / : * ? " < > |), or is a device's (CON, PRN, AUX, NUL, COM1 to COM9,
+// LPT1 to LPT9, with or without an extension). Null when every name is good.
 const WCHAR* findBadName(const WCHAR* names);
 // True when path names something strictly below folder. Comparisons here fold
 // ASCII case only, which is enough for paths that all come from one install.

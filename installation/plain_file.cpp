@@ -14,18 +14,27 @@ namespace {
 // DeleteFileW and MoveFileW, so a file another program holds fails the same way.
 constexpr DWORD anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// Windows 10's extended delete, newer than the headers' target: class 21
+// takes a DWORD of flags (FILE_DISPOSITION_INFO_EX).
+constexpr FILE_INFO_BY_HANDLE_CLASS dispositionInfoEx = FILE_INFO_BY_HANDLE_CLASS(21);
+constexpr DWORD dispositionDelete = 0x1;
+constexpr DWORD dispositionPosixSemantics = 0x2;
+
 // The rename request with room for a whole path after it.
 struct RenameRequest {
     FILE_RENAME_INFO info;
     WCHAR rest[pathCapacity];
 };
 
-// Opens what is at path, never following a link, with access added to what
-// reading its attributes needs; kind says what it is. INVALID_HANDLE_VALUE
-// when nothing is there (absent: its folder was found without it), or when
-// something is there that cannot be opened with that access, such as a file
-// another program holds, or its folder cannot be reached (other).
-HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
+// Opens what is at path, a name in the held folder, never following a
+// link, with access added to what reading its attributes needs; kind says
+// what it is: plain only when the file the system opened is the one path
+// names in that folder (under Wine a link to a file looks like a plain file,
+// and opens its target). INVALID_HANDLE_VALUE when nothing is there (absent:
+// its folder was found without it), or when something is there that cannot
+// be opened with that access, such as a file another program holds, or its
+// folder cannot be reached (other).
+HANDLE openWithoutFollowing(HANDLE folder, const WCHAR* path, DWORD access, FileKind& kind)
 {
     kind = FileKind::absent;
     HANDLE file = CreateFileW(path, access | FILE_READ_ATTRIBUTES | SYNCHRONIZE, anySharing, nullptr, OPEN_EXISTING,
@@ -39,7 +48,8 @@ HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
     }
     BY_HANDLE_FILE_INFORMATION info;
     kind = GetFileInformationByHandle(file, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                   !((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(file))
+                   !((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(file)) &&
+                   isNamedInFolder(file, folder, path)
                ? FileKind::plain
                : FileKind::other;
     return file;
@@ -49,15 +59,18 @@ HANDLE openWithoutFollowing(const WCHAR* path, DWORD access, FileKind& kind)
 // INVALID_HANDLE_VALUE, with outcome saying whether something is there that
 // could not be opened (failed), something that is not a plain file (left,
 // and logged with its reason), or nothing at all (untouched).
-HANDLE openPlainToChange(const WCHAR* path, FileOutcome& outcome)
+HANDLE openPlainToChange(HANDLE folder, const WCHAR* path, FileCheck isOurs, FileOutcome& outcome)
 {
     FileKind kind;
-    HANDLE file = openWithoutFollowing(path, DELETE, kind);
+    HANDLE file = openWithoutFollowing(folder, path, DELETE | (isOurs ? FILE_READ_DATA : 0), kind);
     outcome = kind == FileKind::absent ? FileOutcome::untouched
               : file == INVALID_HANDLE_VALUE ? FileOutcome::failed
                                              : FileOutcome::left;
-    if (file != INVALID_HANDLE_VALUE && kind != FileKind::plain) {
-        logAction("left as it is", path, "a folder or a link");
+    const char* reason = kind != FileKind::plain                     ? "a folder or a link"
+                         : isOurs && file != INVALID_HANDLE_VALUE && !isOurs(file, path) ? "not the book's file"
+                                                                                           : nullptr;
+    if (file != INVALID_HANDLE_VALUE && reason) {
+        logAction("left as it is", path, reason);
         CloseHandle(file);
         file = INVALID_HANDLE_VALUE;
     }
@@ -75,24 +88,35 @@ FileOutcome closeAfter(HANDLE file, bool changed)
 
 } // namespace
 
-FileKind fileKindAt(const WCHAR* path)
+FileKind fileKindAt(HANDLE folder, const WCHAR* path)
 {
     FileKind kind;
-    HANDLE file = openWithoutFollowing(path, 0, kind);
+    HANDLE file = openWithoutFollowing(folder, path, 0, kind);
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     return kind;
 }
 
-FileOutcome deletePlainFile(const WCHAR* path)
+bool deleteThrough(HANDLE handle)
+{
+    // With POSIX semantics the name goes at once, even while another program
+    // (an indexer, a scanner) holds the file with delete sharing, so that
+    // its folder can go too. Where the system or the file system has none,
+    // the classic mark: the name goes with the last handle.
+    DWORD posix = dispositionDelete | dispositionPosixSemantics;
+    FILE_DISPOSITION_INFO classic;
+    classic.DeleteFile = TRUE;
+    return SetFileInformationByHandle(handle, dispositionInfoEx, &posix, sizeof posix) ||
+           SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic);
+}
+
+FileOutcome deletePlainFile(HANDLE folder, const WCHAR* path, FileCheck isOurs)
 {
     FileOutcome outcome;
-    HANDLE file = openPlainToChange(path, outcome);
+    HANDLE file = openPlainToChange(folder, path, isOurs, outcome);
     if (file == INVALID_HANDLE_VALUE)
         return outcome;
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = TRUE;
-    return closeAfter(file, SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition));
+    return closeAfter(file, deleteThrough(file));
 }
 
 bool renameOpenFile(HANDLE file, const WCHAR* to, bool replace)
@@ -108,10 +132,10 @@ bool renameOpenFile(HANDLE file, const WCHAR* to, bool replace)
     return SetFileInformationByHandle(file, FileRenameInfo, &request, sizeof request);
 }
 
-FileOutcome movePlainFile(const WCHAR* from, const WCHAR* to, bool replace)
+FileOutcome movePlainFile(HANDLE folder, const WCHAR* from, const WCHAR* to, bool replace)
 {
     FileOutcome outcome;
-    HANDLE file = openPlainToChange(from, outcome);
+    HANDLE file = openPlainToChange(folder, from, nullptr, outcome);
     if (file == INVALID_HANDLE_VALUE)
         return outcome;
     return closeAfter(file, renameOpenFile(file, to, replace));

@@ -26,22 +26,26 @@ inline constexpr char installRunningText[] =
 inline constexpr char journalRefusedText[] =
     "An interrupted install was left as it is: its record does not match this book's install. Nothing was "
     "changed; /FORGET forgets it.";
+// The record of an interrupted install of a later release, whose layout
+// this release cannot read.
+inline constexpr char laterReleaseText[] =
+    "An interrupted install of a later release was left as it is: this release cannot read its record. Once "
+    "that release no longer runs, /FORGET forgets it.";
 // What keeps an interrupted install from being settled (a path, or the key),
 // said before anything is changed; and said by a run that could not undo or
-// complete itself.
-// The path takes the place of %s (composePathMessage).
-// The format is followed by one of the two ends: what blocks may be changed
-// yet, or it is a folder that cannot be reached, perhaps for good (a drive
-// that was removed), when the install may be forgotten instead.
-inline constexpr char settleBlockedFormat[] =
-    "An interrupted install cannot be settled now, because\n%s\n\ncannot be reached";
-inline constexpr char settleBlockedEnd[] = " or changed. Try again once it can be.";
-inline constexpr char settleUnreachableEnd[] =
-    ". If it is gone for good, forget it (/FORGET): what it left there stays.";
-inline constexpr char forgetQuestion[] = "\n\nForget it? Only its record goes.";
-inline constexpr char runUnsettledFormat[] =
-    "The install could not finish undoing or tidying up, because\n%s\n\ncannot be reached or changed. Its record "
-    "is kept: the next start of the installer finishes the work.";
+// complete itself. The path takes the place of %s (composePathMessage), then
+// the reason follows (BlockReason), then the end.
+inline constexpr char settleBlockedFormat[] = "An interrupted install cannot be settled now, because\n%s\n\n";
+inline constexpr char unreachableText[] = "cannot be reached.";
+inline constexpr char inUseText[] = "is in use by another program.";
+inline constexpr char linkedText[] = "is reached through a link, or is not the folder its path names.";
+inline constexpr char unchangeableText[] = "cannot be changed.";
+inline constexpr char settleBlockedEnd[] =
+    " Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is.";
+inline constexpr char forgetQuestion[] =
+    "\n\nForget it? What can be settled is, the rest stays as it is, and its record goes.";
+inline constexpr char runUnsettledFormat[] = "The install could not finish undoing or tidying up, because\n%s\n\n";
+inline constexpr char runUnsettledEnd[] = " Its record is kept: the next start of the installer finishes the work.";
 inline constexpr char defaultPagesFolder[] = "Corvalin";
 inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).

@@ -1,6 +1,7 @@
-// The whole removal of an installed book, given the installed uninstaller's
-// path. The book's folder is held while its files go (safe_folder.h): a folder
-// reached through a link is refused, and nothing in it is touched.
+// The whole removal of an installed book, given the installed uninstaller
+// and what the install kept. The book's folder is held while its files go
+// (safe_folder.h): a folder reached through a link is refused, and nothing
+// in it is touched.
 #include "removal.h"
 
 #include <shlobj.h>
@@ -16,34 +17,33 @@ static const char uninstallerSetAside[] = TOLM_UNINSTALLER_FILE TOLM_SET_ASIDE_S
 
 static_assert(sizeof linkFileName <= chainCapacity, "the link name fits its buffer");
 
-bool bookIsPresent(const WCHAR* exePath)
-{
-    WCHAR folder[pathCapacity];
-    lstrcpyW(folder, exePath);
-    if (cutToFolder(folder) == 0)
-        return false;
-    return anyListedFilePresent(folder, mainPageNames, pageSuffix)
-        || anyListedFilePresent(folder, extraFileNames, "")
-        || keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath);
-}
-
-// Searches the current user's and, where it differs, all users' desktop tree.
-static void removeShortcuts(const WCHAR* folder, RemovalReport& report)
+// The shortcut: where the install recorded it, or for an install before
+// that record, searched for in the current user's and, where it differs, all
+// users' desktop tree.
+static void removeShortcuts(const InstalledBook& book, const WCHAR* folder, RemovalReport& report)
 {
     WCHAR linkName[chainCapacity];
     widenAscii(linkName, chainCapacity, linkFileName);
     HRESULT initialised = CoInitialize(nullptr);
     if (FAILED(initialised)) {
+        SetLastError(DWORD(initialised));
+        logOutcome("shortcut removed", linkName, false);
         noteFailure(report, linkName);
         return;
     }
-    WCHAR userDesktop[MAX_PATH] = L"";
-    WCHAR commonDesktop[MAX_PATH] = L"";
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, userDesktop)))
-        removeBookLinks(userDesktop, folder, linkName, report);
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, commonDesktop))
-        && !samePath(commonDesktop, userDesktop))
-        removeBookLinks(commonDesktop, folder, linkName, report);
+    if (book.kept) {
+        if (book.folders.iconFolder[0])
+            removeRecordedLink(book.folders.iconFolder, book.folders.iconMade, folder, linkName, report);
+    } else {
+        WCHAR userDesktop[MAX_PATH] = L"";
+        WCHAR commonDesktop[MAX_PATH] = L"";
+        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, userDesktop)))
+            removeBookLinks(userDesktop, folder, linkName, report);
+        if (SUCCEEDED(
+                SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, commonDesktop)) &&
+            !samePath(commonDesktop, userDesktop))
+            removeBookLinks(commonDesktop, folder, linkName, report);
+    }
     CoUninitialize();
 }
 
@@ -56,60 +56,73 @@ static bool holdBookFolder(const WCHAR* folder, HANDLE& held, RemovalReport& rep
     return false;
 }
 
-void removeBook(const WCHAR* exePath, RemovalReport& report)
+void removeBook(const InstalledBook& book, RemovalReport& report)
 {
     WCHAR folder[pathCapacity];
-    lstrcpyW(folder, exePath);
+    lstrcpyW(folder, book.exePath);
     HANDLE held;
     if (cutToFolder(folder) == 0 || !holdBookFolder(folder, held, report))
         return;
     // The shortcut goes first, while the page it points at still exists.
-    removeShortcuts(folder, report);
-    removeListedFiles(folder, mainPageNames, pageSuffix, report);
-    removeListedFiles(folder, extraFileNames, "", report);
+    removeShortcuts(book, folder, report);
+    removeListedFiles(folder, held, mainPageNames, pageSuffix, firstMainResource, report);
+    removeListedFiles(folder, held, extraFileNames, "", firstExtraResource, report);
     // Set aside by an install killed where it could not keep a journal.
-    removeListedFiles(folder, mainPageNames, pageSetAsideSuffix, report);
-    removeListedFiles(folder, extraFileNames, setAsideSuffix, report);
-    removeListedFiles(folder, uninstallerSetAside, "", report);
+    removeListedFiles(folder, held, mainPageNames, pageSetAsideSuffix, 0, report);
+    removeListedFiles(folder, held, extraFileNames, setAsideSuffix, 0, report);
+    removeListedFiles(folder, held, uninstallerSetAside, "", 0, report);
     if (!hasFailures(report))
-        removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, exePath, report);
+        removeUninstallKey(HKEY_LOCAL_MACHINE, uninstallKeyPath, book.exePath, report);
     releaseFolder(held);
 }
 
-void removeUninstaller(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
+// The folders the install made, or for an install that kept no record of
+// them, the book's folder and its parents while empty below Program Files.
+static void removeBookFolders(const InstalledBook& book, const WCHAR* folder, RemovalReport& report)
 {
+    WCHAR programFiles[pathCapacity];
+    if (book.kept)
+        removeEmptyFolders(folder, book.folders.pagesMade, nullptr, true, report);
+    else if (readProgramFilesFolder(programFiles, pathCapacity))
+        removeEmptyFolders(folder, pathCapacity, programFiles, true, report);
+}
+
+void removeUninstaller(const InstalledBook& book, SelfRemoval selfRemoval, RemovalReport& report)
+{
+    const WCHAR* exePath = book.exePath;
     WCHAR folder[pathCapacity];
     lstrcpyW(folder, exePath);
     if (cutToFolder(folder) == 0)
         return;
-    WCHAR programFiles[pathCapacity];
-    bool knowsBoundary = readProgramFilesFolder(programFiles, pathCapacity);
     if (selfRemoval == SelfRemoval::now) {
         HANDLE held;
         if (!holdBookFolder(folder, held, report))
             return;
-        const FileOutcome outcome = deletePlainFile(exePath);
+        const FileOutcome outcome = deletePlainFile(held, exePath);
         releaseFolder(held);
         if (actedOn(outcome))
             logOutcome("file removed", exePath, outcome == FileOutcome::done);
         if (outcome == FileOutcome::failed)
             noteFailure(report, exePath);
-        else if (knowsBoundary)
-            removeEmptyFolders(folder, programFiles, report);
+        else
+            removeBookFolders(book, folder, report);
         return;
     }
-    // Last resort: the system deletes the running file, then its folder if empty, at the next start.
+    // Last resort: the system deletes the running file, then its folder if
+    // empty, at the next start: only a folder the install made.
     const bool scheduled = MoveFileExW(exePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     logOutcome("file removed at the next start", exePath, scheduled);
+    WCHAR programFiles[pathCapacity];
     if (!scheduled)
         noteFailure(report, exePath);
-    else if (knowsBoundary && isBelowFolder(folder, programFiles))
+    else if (book.kept ? book.folders.pagesMade > 0
+                       : readProgramFilesFolder(programFiles, pathCapacity) && isBelowFolder(folder, programFiles))
         MoveFileExW(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-void removeInstalledBook(const WCHAR* exePath, SelfRemoval selfRemoval, RemovalReport& report)
+void removeInstalledBook(const InstalledBook& book, SelfRemoval selfRemoval, RemovalReport& report)
 {
-    removeBook(exePath, report);
+    removeBook(book, report);
     if (!hasFailures(report))
-        removeUninstaller(exePath, selfRemoval, report);
+        removeUninstaller(book, selfRemoval, report);
 }

@@ -1,4 +1,5 @@
-// The one list of what could not be removed, shown once at the end.
+// What could not be removed, listed once at the end, and what stayed as not
+// the book's.
 #include "removal.h"
 
 #include "install_log.h"
@@ -8,6 +9,8 @@ static const WCHAR moreFormat[] = L"and %d more.\n";
 
 void noteFailure(RemovalReport& report, const WCHAR* what)
 {
+    if (!hasFailures(report))
+        report.firstError = GetLastError();
     logAction("stayed", what, "");
     int length = lstrlenW(what);
     // The line and its '\n' must leave room for the terminating NUL.
@@ -19,6 +22,13 @@ void noteFailure(RemovalReport& report, const WCHAR* what)
     report.length += length;
     report.text[report.length++] = L'\n';
     report.text[report.length] = L'\0';
+}
+
+void noteFolderStays(RemovalReport& report, const WCHAR* folder)
+{
+    logAction("stayed", folder, "it holds what is not the book's");
+    if (report.stays[0] == L'\0')
+        lstrcpynW(report.stays, folder, pathCapacity);
 }
 
 bool hasFailures(const RemovalReport& report)

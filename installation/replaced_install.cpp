@@ -8,26 +8,12 @@
 #include "product.h"
 #include "safe_folder.h"
 
-bool isSameFolder(const WCHAR* first, const WCHAR* second)
+bool removeEarlierInstall(const InstalledBook& earlier, const WCHAR* newFolder, RemovalReport& report,
+                          bool& unreachable)
 {
-    BY_HANDLE_FILE_INFORMATION info[2];
-    const WCHAR* folders[2] = {first, second};
-    for (int i = 0; i < 2; i++) {
-        HANDLE folder = CreateFileW(folders[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (folder == INVALID_HANDLE_VALUE)
-            return false;
-        const BOOL read = GetFileInformationByHandle(folder, &info[i]);
-        CloseHandle(folder);
-        if (!read)
-            return false;
-    }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
-}
-
-bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder, bool& unreachable)
-{
+    WCHAR folder[pathCapacity];
+    lstrcpyW(folder, earlier.exePath);
+    cutToFolder(folder);
     HANDLE held;
     const FolderVerdict verdict = holdFolderLogged(folder, held);
     releaseFolder(held);
@@ -38,17 +24,9 @@ bool removeEarlierInstall(const WCHAR* folder, const WCHAR* newFolder, bool& unr
         return !unreachable;
     if (isSameFolder(folder, newFolder))
         return true;
-    WCHAR exePath[pathCapacity];
-    lstrcpyW(exePath, folder);
-    if (!appendPathName(exePath, pathCapacity, L"") ||
-        !writeNameAt(exePath, lstrlenW(exePath), uninstallerFileName, ""))
-        return false;
     // Its key now names the new install, and its links point elsewhere than
     // the new ones, so only the earlier install's own things go.
     logAction("earlier install removed", folder, "");
-    static RemovalReport report;
-    report.length = 0;
-    report.unlisted = 0;
-    removeInstalledBook(exePath, SelfRemoval::now, report);
+    removeInstalledBook(earlier, SelfRemoval::now, report);
     return !hasFailures(report);
 }

@@ -5,9 +5,14 @@
 // Only a link is a reason to refuse: another spelling of the same folder (a
 // short name, other letter case, a substituted or mapped drive, a share's
 // own name) is the same folder. So the path is compared with what the system
-// reached as folders, not as text: its short names expanded, and its root,
-// the drive or share, taken as whatever that is mounted as.
+// reached as folders, not as text: its short names expanded, and its root
+// taken as whatever that is mounted as. A root is a drive or a share, or the
+// user's desktop folder, which profiles reach through links and mount points
+// of their own (Wine links it to the Unix home): the folders below it are
+// checked, the desktop itself is what the system says it is.
 #include "safe_folder.h"
+
+#include <shlobj.h>
 
 #include "install_log.h"
 #include "path_text.h"
@@ -23,9 +28,19 @@ constexpr DWORD heldAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_C
 constexpr DWORD heldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD openFolderFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-// A path of ours with what GetFinalPathNameByHandleW puts before it: "\\?\"
-// for a drive path, "\\?\UNC\" for a network path.
-constexpr int finalCapacity = pathCapacity + 8;
+// A final path of any length the system gives: a root mounted deep in
+// another folder can take it far beyond a path of ours.
+constexpr int finalCapacity = 32768;
+WCHAR expected[finalCapacity + pathCapacity];   // the root's final path, then the names below it
+WCHAR reached[finalCapacity];
+
+// The user's and all users' desktop folders as the system reports them;
+// empty where it reports none.
+WCHAR desktops[2][pathCapacity];
+// A volume by its DOS name, or where it has none the system can give (some
+// RAM disks and user-mode file systems), by its NT name.
+constexpr DWORD volumeNames[] = {VOLUME_NAME_DOS, VOLUME_NAME_NT};
+bool desktopsRead;
 
 FolderVerdict verdictForError(DWORD error)
 {
@@ -76,24 +91,48 @@ FolderVerdict checkEveryFolder(WCHAR* path, int start)
     }
 }
 
-// The held handle is a folder, not a link, and the one path names.
-FolderVerdict checkHeldIsPath(HANDLE held, const WCHAR* path)
+} // namespace
+
+int folderRootEnd(const WCHAR* path)
+{
+    if (!desktopsRead) {
+        desktopsRead = true;
+        SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktops[0]);
+        SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktops[1]);
+    }
+    const int pathLength = lstrlenW(path);
+    for (const WCHAR* desktop : desktops) {
+        const int length = lstrlenW(desktop);
+        if (firstFolderStart(desktop) < length && pathLength >= length &&
+            CompareStringOrdinal(path, length, desktop, length, TRUE) == CSTR_EQUAL &&
+            (path[length] == L'\0' || path[length] == separator))
+            return path[length] == separator ? length + 1 : length;
+    }
+    return firstFolderStart(path);
+}
+
+namespace {
+
+// The held handle is a folder, not a link (unless it is the root, which is
+// whatever it is linked as), and the one path names.
+FolderVerdict checkHeldIsPath(HANDLE held, const WCHAR* path, bool isRoot)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(held, &info))
         return FolderVerdict::unreadable;
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(held)))
+        (!isRoot && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseIsLink(held)))
         return FolderVerdict::linked;
     return reachedVerdict(held, path);
 }
 
 // The handle's final path without a trailing backslash into final
-// (finalCapacity characters): "\\?\C:\x", or "\\?\UNC\server\share\x" on
-// a share. False when the system would not say, or it would not fit.
-bool readFinalPath(HANDLE handle, WCHAR* final)
+// (finalCapacity characters), its volume named as volumeName says:
+// "\\?\C:\x" or "\\?\UNC\server\share\x" by its DOS name, "\Device\...\x" by
+// its NT name. False when the system would not say.
+bool readFinalPath(HANDLE handle, WCHAR* final, DWORD volumeName)
 {
-    const DWORD length = GetFinalPathNameByHandleW(handle, final, finalCapacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length = GetFinalPathNameByHandleW(handle, final, finalCapacity, FILE_NAME_NORMALIZED | volumeName);
     if (length == 0 || length >= DWORD(finalCapacity))
         return false;
     if (final[length - 1] == separator)
@@ -113,27 +152,29 @@ bool reparseIsLink(HANDLE handle)
 FolderVerdict reachedVerdict(HANDLE handle, const WCHAR* path)
 {
     WCHAR named[pathCapacity];
-    WCHAR expected[finalCapacity + pathCapacity];
-    WCHAR reached[finalCapacity];
     // Short names expanded; nothing is resolved, a link keeps its own name.
     DWORD length = GetLongPathNameW(path, named, pathCapacity);
-    const int rootLength = length > 0 && length < DWORD(pathCapacity) ? firstFolderStart(named) : 0;
-    if (rootLength == 0 || !readFinalPath(handle, reached))
+    const int rootLength = length > 0 && length < DWORD(pathCapacity) ? folderRootEnd(named) : 0;
+    if (rootLength == 0)
         return FolderVerdict::unreadable;
     if (length > DWORD(rootLength) && named[length - 1] == separator)
         named[length - 1] = L'\0';
     // The root as it is mounted: its own final path, such as "\\?\C:\Books"
     // for a drive substituted for that folder. Both final paths carry the
-    // same prefix.
+    // same prefix: the volume's DOS name, or where it has none the system
+    // can give (some RAM disks and user-mode file systems), its NT name.
     const WCHAR below = named[rootLength];
     named[rootLength] = L'\0';
     HANDLE root = CreateFileW(named, FILE_READ_ATTRIBUTES, anySharing, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     named[rootLength] = below;
-    const bool rootRead = root != INVALID_HANDLE_VALUE && readFinalPath(root, expected);
+    bool read = false;
+    for (DWORD volumeName : volumeNames)
+        read = read || (root != INVALID_HANDLE_VALUE && readFinalPath(root, expected, volumeName) &&
+                        readFinalPath(handle, reached, volumeName));
     if (root != INVALID_HANDLE_VALUE)
         CloseHandle(root);
-    if (!rootRead)
+    if (!read)
         return FolderVerdict::unreadable;
     // Then the names below the root.
     if (below != L'\0')
@@ -142,12 +183,24 @@ FolderVerdict reachedVerdict(HANDLE handle, const WCHAR* path)
                                                                              : FolderVerdict::linked;
 }
 
+bool isNamedInFolder(HANDLE file, HANDLE folder, const WCHAR* path)
+{
+    const WCHAR* name = path + lstrlenW(path);
+    while (name > path && name[-1] != separator)
+        --name;
+    bool read = false;
+    for (DWORD volumeName : volumeNames)
+        read = read || (readFinalPath(folder, expected, volumeName) && readFinalPath(file, reached, volumeName));
+    return read && *name && appendPathName(expected, finalCapacity + pathCapacity, name) &&
+           CompareStringOrdinal(expected, -1, reached, -1, TRUE) == CSTR_EQUAL;
+}
+
 FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held, DWORD access)
 {
     held = INVALID_HANDLE_VALUE;
     WCHAR path[pathCapacity];
     int length = boundedLength(folder, pathCapacity);
-    const int start = firstFolderStart(folder);
+    const int start = length == pathCapacity ? 0 : folderRootEnd(folder);
     if (length == pathCapacity || start == 0)
         return FolderVerdict::unreadable;
     lstrcpynW(path, folder, pathCapacity);
@@ -158,10 +211,13 @@ FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held, DWORD access)
     FolderVerdict verdict = checkEveryFolder(path, start);
     if (verdict != FolderVerdict::usable)
         return verdict;
-    HANDLE handle = CreateFileW(path, heldAccess | access, heldSharing, nullptr, OPEN_EXISTING, openFolderFlags, nullptr);
+    // A root is opened as whatever it is linked to; any other folder as itself.
+    const bool isRoot = start >= length;
+    HANDLE handle = CreateFileW(path, heldAccess | access, heldSharing, nullptr, OPEN_EXISTING,
+                                isRoot ? FILE_FLAG_BACKUP_SEMANTICS : openFolderFlags, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return verdictForError(GetLastError());
-    verdict = checkHeldIsPath(handle, path);
+    verdict = checkHeldIsPath(handle, path, isRoot);
     if (verdict == FolderVerdict::usable)
         held = handle;
     else
@@ -185,6 +241,24 @@ void releaseFolder(HANDLE& held)
     held = INVALID_HANDLE_VALUE;
 }
 
+bool isSameFolder(const WCHAR* first, const WCHAR* second)
+{
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const WCHAR* folders[2] = {first, second};
+    for (int i = 0; i < 2; i++) {
+        HANDLE folder = CreateFileW(folders[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE)
+            return false;
+        const BOOL read = GetFileInformationByHandle(folder, &info[i]);
+        CloseHandle(folder);
+        if (!read)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 FolderRemoval removeHeldFolder(const WCHAR* folder)
 {
     HANDLE held;
@@ -193,11 +267,9 @@ FolderRemoval removeHeldFolder(const WCHAR* folder)
         return verdict == FolderVerdict::missing  ? FolderRemoval::missing
                : verdict == FolderVerdict::linked ? FolderRemoval::refused
                                                   : FolderRemoval::failed;
-    // Marked through the handle that was checked: the folder goes as it is
-    // closed. A folder that is not empty refuses the mark.
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = TRUE;
-    const bool marked = SetFileInformationByHandle(held, FileDispositionInfo, &disposition, sizeof disposition);
+    // Deleted through the handle that was checked. A folder that is not
+    // empty refuses.
+    const bool marked = deleteThrough(held);
     const DWORD error = GetLastError();
     releaseFolder(held);
     if (!marked && error == ERROR_DIR_NOT_EMPTY)

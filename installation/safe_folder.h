@@ -19,8 +19,8 @@
 enum class FolderVerdict {
     usable,        // held and reached without a link; its rights, when checked, let only administrators change it
     missing,       // the folder, or one above it, does not exist
-    linked,        // a junction, symbolic link or mount point below the drive or share on the way, or the
-                   // open folder is not the one the path names
+    linked,        // a junction, symbolic link or mount point below the root on the way (folderRootEnd), or
+                   // the open folder is not the one the path names
     openToOthers,  // someone other than the administrators and the installing account may change it, or owns it
     unreadable,    // it cannot be checked: not a full path, its drive or share cannot be reached, a folder
                    // above it cannot be read, or the system would not say which folder it is or who may change it
@@ -37,6 +37,18 @@ FolderVerdict holdFolder(const WCHAR* folder, HANDLE& held, DWORD access = 0);
 // "reached through a link" or "cannot be checked". A missing folder is not
 // refused, and not logged.
 FolderVerdict holdFolderLogged(const WCHAR* folder, HANDLE& held, DWORD access = 0);
+
+// Where the first name below path's root begins: after the user's or all
+// users' desktop folder, as the system reports it, when path is in it or is
+// it, else after its drive or share ("X:\", "\\server\share\"); 0 when path
+// is not a full path. A root is whatever it is mounted or linked as: only
+// the folders below it are checked for links.
+int folderRootEnd(const WCHAR* path);
+
+// True when both name the same folder on disk, whatever the spelling: a short
+// name, another case or a trailing backslash must never make one install look
+// like another.
+bool isSameFolder(const WCHAR* first, const WCHAR* second);
 
 // Closes a held folder handle, if any, and marks it released.
 void releaseFolder(HANDLE& held);
@@ -105,12 +117,18 @@ enum class FileKind {
     other,   // a folder, a link of any kind, or what cannot be looked at
 };
 
-// What is at path, without following a link.
-FileKind fileKindAt(const WCHAR* path);
+// What is at path, a name in the folder the caller holds, without following
+// a link: plain only when it is a file that is not a link, and the very file
+// the folder's path and its name name.
+FileKind fileKindAt(HANDLE folder, const WCHAR* path);
+// True when the open file is the one named by the held folder's final path
+// and the last name of path: one query per file tells a link (Wine shows a
+// link to a file as a plain one) or a file that moved.
+bool isNamedInFolder(HANDLE file, HANDLE folder, const WCHAR* path);
 
 enum class FileOutcome {
     untouched,  // nothing there
-    left,       // a folder or a link, which is not the book's: it stays, and the log says so
+    left,       // a folder, a link or a file that is not the book's: it stays, and the log says so
     done,
     failed,     // a plain file that could not be deleted or moved, or nothing could be
                 // looked at: its folder was not reached (GetLastError says why)
@@ -122,15 +140,24 @@ inline bool actedOn(FileOutcome outcome)
     return outcome == FileOutcome::done || outcome == FileOutcome::failed;
 }
 
-// Deletes the file at path, if it is a plain file, through the handle that
-// showed it to be one.
-FileOutcome deletePlainFile(const WCHAR* path);
+// A further check of an open plain file (opened with read access too) and
+// its path: false leaves it as not the caller's to change.
+using FileCheck = bool (*)(HANDLE file, const WCHAR* path);
 
-// Renames the file at from, if it is a plain file, to to, through the handle
-// that showed it to be one: within one folder this keeps the file's bytes and
-// is atomic. With replace, a file at to is replaced; without, the rename fails
-// when to is taken.
-FileOutcome movePlainFile(const WCHAR* from, const WCHAR* to, bool replace);
+// Deletes the file at path in the held folder, if it is a plain file there
+// and isOurs, when given, says so, through the handle that showed it.
+FileOutcome deletePlainFile(HANDLE folder, const WCHAR* path, FileCheck isOurs = nullptr);
+
+// Renames the file at from in the held folder, if it is a plain file there,
+// to to, through the handle that showed it to be one: within one folder this
+// keeps the file's bytes and is atomic. With replace, a file at to is
+// replaced; without, the rename fails when to is taken.
+FileOutcome movePlainFile(HANDLE folder, const WCHAR* from, const WCHAR* to, bool replace);
+
+// Deletes the open file or empty folder (opened with DELETE access): its
+// name goes at once where the system has POSIX semantics, otherwise once its
+// last handle closes.
+bool deleteThrough(HANDLE handle);
 
 // Renames the open file (opened with DELETE access) to to, a full path.
 bool renameOpenFile(HANDLE file, const WCHAR* to, bool replace);

@@ -97,15 +97,23 @@ bool valueIsAsSaved(const InstallRecord& record, const WCHAR* name)
     return false;
 }
 
+const SavedValue* savedValue(const InstallRecord& record, const char* name)
+{
+    WCHAR wide[valueNameCapacity];
+    widenAscii(wide, valueNameCapacity, name);
+    for (const SavedValue& value : record.values)
+        if (value.existed && lstrcmpiW(value.name, wide) == 0)
+            return &value;
+    return nullptr;
+}
+
 bool savedUninstaller(const InstallRecord& record, WCHAR* exePath)
 {
-    for (const SavedValue& value : record.values) {
-        if (value.existed && lstrcmpiW(value.name, L"UninstallString") == 0) {
-            WCHAR recorded[pathCapacity];
-            const DWORD size = value.size < sizeof recorded ? value.size : sizeof recorded;
-            memcpy(recorded, value.data, size);
-            return unquoteUninstaller(value.type, recorded, size, exePath);
-        }
-    }
-    return false;
+    const SavedValue* value = savedValue(record, "UninstallString");
+    if (!value)
+        return false;
+    WCHAR recorded[pathCapacity];
+    const DWORD size = value->size < sizeof recorded ? value->size : sizeof recorded;
+    memcpy(recorded, value->data, size);
+    return unquoteUninstaller(value->type, recorded, size, exePath);
 }

@@ -21,16 +21,21 @@ enum class Existing { none, file, blocked };
 // a rollback would put it in the place of the one it could not move. A
 // folder or a link of a book file's name is not the book's, and is left
 // where it is: the run could not write there either.
-Existing existingFile(const WCHAR* path)
+Existing existingFile(HANDLE folder, const WCHAR* path)
 {
-    const FileKind kind = fileKindAt(path);
+    const FileKind kind = fileKindAt(folder, path);
     if (kind == FileKind::absent)
         return Existing::none;
     WCHAR aside[pathCapacity];
-    if (kind != FileKind::plain || (GetFileAttributesW(path) & FILE_ATTRIBUTE_READONLY) ||
-        !setAsideName(aside, path) || fileKindAt(aside) != FileKind::absent)
-        return Existing::blocked;
-    return Existing::file;
+    const char* blocked = kind != FileKind::plain                          ? "a folder or a link"
+                          : GetFileAttributesW(path) & FILE_ATTRIBUTE_READONLY ? "read-only"
+                          : !setAsideName(aside, path) || fileKindAt(folder, aside) != FileKind::absent
+                              ? "its set-aside name is taken or too long"
+                              : nullptr;
+    if (!blocked)
+        return Existing::file;
+    logAction("cannot be set aside", path, blocked);
+    return Existing::blocked;
 }
 
 // Appends name+suffix to the packed names unless it is there already: the
@@ -85,7 +90,7 @@ bool recordBookNames(InstallRecord& record)
            appendList(record, used, extraFileNames, "");
 }
 
-bool setAsideBookFiles(InstallRecord& record)
+bool setAsideBookFiles(InstallRecord& record, HANDLE pagesFolder)
 {
     WCHAR path[pathCapacity];
     WCHAR aside[pathCapacity];
@@ -96,7 +101,8 @@ bool setAsideBookFiles(InstallRecord& record)
     // moves; a run whose journal cannot be written stops before that.
     const char* name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
-        const Existing existing = writeNameAt(path, folderLength, name, "") ? existingFile(path) : Existing::none;
+        const Existing existing =
+            writeNameAt(path, folderLength, name, "") ? existingFile(pagesFolder, path) : Existing::none;
         if (existing == Existing::blocked)
             return false;   // nothing has moved yet
         if (existing == Existing::file)
@@ -111,7 +117,7 @@ bool setAsideBookFiles(InstallRecord& record)
             continue;
         writeNameAt(path, folderLength, name, "");
         setAsideName(aside, path);   // both fitted when the file was marked
-        const bool moved = movePlainFile(path, aside, false) == FileOutcome::done;
+        const bool moved = movePlainFile(pagesFolder, path, aside, false) == FileOutcome::done;
         logOutcome("file set aside", path, moved);
         if (!moved)
             return false;
@@ -124,13 +130,13 @@ bool setAsideBookFiles(InstallRecord& record)
     return false;
 }
 
-bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
+bool setAsideLink(InstallRecord& record, const WCHAR* linkPath, HANDLE iconFolder)
 {
     WCHAR aside[pathCapacity];
     if (lstrlenW(linkPath) >= pathCapacity)
         return false;
     // Only a file that is there needs room for its set-aside name.
-    const Existing existing = existingFile(linkPath);
+    const Existing existing = existingFile(iconFolder, linkPath);
     if (existing == Existing::blocked)
         return false;
     record.linkExisted = existing == Existing::file;
@@ -140,7 +146,7 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath)
         return false;
     if (!record.linkExisted)
         return true;
-    const bool moved = movePlainFile(linkPath, aside, false) == FileOutcome::done;
+    const bool moved = movePlainFile(iconFolder, linkPath, aside, false) == FileOutcome::done;
     logOutcome("shortcut set aside", linkPath, moved);
     return moved;
 }

@@ -57,11 +57,26 @@ void removeUninstallKey(HKEY root, const char* keyPath, const WCHAR* exePath, Re
 {
     if (!keyNamesUninstaller(root, keyPath, exePath))
         return;
-    const bool removed = RegDeleteKeyA(root, keyPath) == ERROR_SUCCESS;
+    const LONG status = RegDeleteKeyA(root, keyPath);
     // A key path longer than a path buffer is named cut short rather than not at all.
     WCHAR wideKeyPath[pathCapacity];
     widenAscii(wideKeyPath, pathCapacity, keyPath);
-    logAction("key removed", wideKeyPath, removed ? "ok" : "failed");
-    if (!removed)
+    SetLastError(DWORD(status));
+    logOutcome("key removed", wideKeyPath, status == ERROR_SUCCESS);
+    if (status != ERROR_SUCCESS)
         noteFailure(report, wideKeyPath);
+}
+
+void uninstallKeyName(WCHAR* name)
+{
+    widenAscii(name, pathCapacity, "HKEY_LOCAL_MACHINE\\");
+    appendAscii(name, pathCapacity, uninstallKeyPath);
+}
+
+void logKeyResult(const char* action, LONG status)
+{
+    WCHAR key[pathCapacity];
+    uninstallKeyName(key);
+    SetLastError(DWORD(status));
+    logOutcome(action, key, status == ERROR_SUCCESS);
 }

@@ -13,6 +13,7 @@
 #include "crc32.h"
 #include "inflate_state.h"
 #include "install_record.h"
+#include "removal.h"
 #include "safe_folder.h"
 #include "settings.h"
 
@@ -62,6 +63,9 @@ int decodeDeflate()
 int extractPayloadEntry(HRSRC resource)
 {
     memset(&inflateState, 0, sizeof inflateState);
+    // What the entry's bytes fail is the data's error; a file that cannot be
+    // created or written sets the system's own.
+    SetLastError(ERROR_INVALID_DATA);
 
     const uint8_t* base = static_cast<const uint8_t*>(LoadResource(nullptr, resource));
     const uint32_t entrySize = SizeofResource(nullptr, resource);
@@ -93,12 +97,28 @@ int extractPayloadEntry(HRSRC resource)
     int result = stored ? copyStored(file, inflateState.inputCursor, expectedSize) : decodeDeflate();
     inflateState.outputFile = nullptr;
 
-    if (result == 0 && (inflateState.outputCrc != expectedCrc || inflateState.outputSize != expectedSize))
+    if (result == 0 && (inflateState.outputCrc != expectedCrc || inflateState.outputSize != expectedSize)) {
+        SetLastError(ERROR_INVALID_DATA);
         result = resultBadEntry;
+    }
     // A whole file goes to disk; a damaged one is only closed, for the rollback to delete.
     if (result != 0)
         CloseHandle(file);
     else if (!closeWrittenFile(file))
         result = resultBadEntry;
     return result;
+}
+
+// The installer knows the book's files by the headers of its payload entries.
+bool bookFileSignature(int resource, BookFileSignature& signature)
+{
+    char name[16];
+    wsprintfA(name, "#%d", resource);
+    HRSRC entry = FindResourceA(nullptr, name, name);
+    const uint8_t* base = entry ? static_cast<const uint8_t*>(LoadResource(nullptr, entry)) : nullptr;
+    if (!base || SizeofResource(nullptr, entry) < localHeaderSize)
+        return false;
+    signature.size = read32(base + uncompressedSizeOffset);
+    signature.crc = read32(base + crcOffset);
+    return true;
 }

@@ -47,8 +47,11 @@ static const char folderUncheckedFormat[] =
     "%s\n\nThis folder cannot be checked: the system cannot tell which folder it is, or one above it cannot be "
     "read. Nothing was removed.";
 static const char folderStaysFormat[] =
-    "The book was removed. Its folder stays:\n%s\n\nIt holds folders or links of the book's file names, left as "
-    "they are.";
+    "The book was removed. This folder stays:\n%s\n\nIt holds what is not the book's: files or folders of "
+    "yours, or of the book's names but not its own, left as they are.";
+static const char removedText[] = "The book was removed.";
+static const char searchStoppedFormat[] =
+    "\n\nThe search for its desktop icon stopped after 2000 folders of\n%s\nso an icon below them may remain.";
 
 constexpr int messageCapacity = reportCapacity + 100;
 
@@ -76,19 +79,37 @@ static void showPathMessage(const char* format, const WCHAR* path, bool silent, 
                     icon | MB_SETFOREGROUND);
 }
 
+// Says, once the uninstaller's own file and folder are done with, what is
+// not the book's and stays, and so does its folder: the message names the
+// folder, and a desktop whose search for the icon stopped at its bound.
+// Shows the list of what could not be removed instead, unless silent.
+static void showWhatStays(bool silent)
+{
+    static WCHAR message[2 * pathCapacity + 400];
+    constexpr int capacity = sizeof message / sizeof(WCHAR);
+    if (hasFailures(report)) {
+        if (!silent)
+            showReport();
+        return;
+    }
+    if (!report.stays[0] && !report.searched[0])
+        return;
+    composePathMessage(message, capacity, report.stays[0] ? folderStaysFormat : removedText, report.stays);
+    if (report.searched[0]) {
+        const int length = lstrlenW(message);
+        composePathMessage(message + length, capacity - length, searchStoppedFormat, report.searched);
+    }
+    logAction("message", message, "");
+    if (!silent)
+        MessageBoxW(nullptr, message, L"" TOLM_PRODUCT_NAME, MB_ICONINFORMATION | MB_SETFOREGROUND);
+}
+
 // Shows (unless silent) what stayed; every line of it is in the log already.
 // The result: 0 when everything of the book went, 1603 when something
-// stayed. Entries of the book's names that are not its files are the
-// user's: they and their folder stay, and the message names the folder.
-static DWORD concludeRemoval(const WCHAR* exePath, bool silent)
+// stayed.
+static DWORD concludeRemoval(bool silent)
 {
     if (!hasFailures(report)) {
-        if (report.kept > 0) {
-            WCHAR folder[pathCapacity];
-            lstrcpyW(folder, exePath);
-            cutToFolder(folder);
-            showPathMessage(folderStaysFormat, folder, silent, MB_ICONINFORMATION);
-        }
         logText("result", "removed (exit code 0)");
         return ERROR_SUCCESS;
     }
@@ -123,35 +144,54 @@ static DWORD settleFirst(bool silent, bool forget)
     return ERROR_INSTALL_ALREADY_RUNNING;
 }
 
+// Says that no install is registered at exePath, so nothing is removed.
+static DWORD concludeNothing(bool silent)
+{
+    logText("result", "nothing to remove (exit code 0)");
+    if (!silent)
+        MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
+    return ERROR_SUCCESS;
+}
+
 // The temp copy: removes the book, reports to the original, and once the
 // original has ended removes it and its folder, and leaves its own.
 static DWORD finishRemoval(const RemovalCommand& command)
 {
+    static InstalledBook book;
     if (command.log)
         useLog(command.log);
     DWORD result = settleFirst(command.silent, command.forget);
-    if (result == ERROR_SUCCESS)
-        removeBook(command.exePath, report);
+    // A settle may have taken back the install that the key named.
+    const bool registered = result == ERROR_SUCCESS && readRegisteredBook(command.exePath, book);
+    if (registered)
+        removeBook(book, report);
     // The last change is made: what follows only reports it.
     releaseChangeLock();
     if (result == ERROR_SUCCESS)
-        result = concludeRemoval(command.exePath, command.silent);
+        result = registered ? concludeRemoval(command.silent) : concludeNothing(command.silent);
     sendResult(command.resultPipe, result);
-    if (waitForOriginal(command.original)) {
-        // Anything listed now is the uninstaller's own, shown on its own.
-        // Where something of the book stayed, so does the uninstaller, to be
-        // run again. It goes under the lock too, once an install that may
-        // have begun since has ended; an install that registered this very
-        // file again has made it its own.
-        report.length = 0;
-        report.unlisted = 0;
-        if (result == ERROR_SUCCESS && takeChangeLock(originalWaitLimit) != ChangeLock::busy &&
-            !keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, command.exePath))
-            removeUninstaller(command.exePath, SelfRemoval::now, report);
-        releaseChangeLock();
-        if (hasFailures(report) && !command.silent)
-            showReport();
+    if (!registered || result != ERROR_SUCCESS) {
+        leavePrivateFolder(command.copyFile, command.copyFolder);
+        return result;
     }
+    // Anything listed now is the uninstaller's own, shown on its own.
+    // Where something of the book stayed, so does the uninstaller, to be
+    // run again. It goes under the lock too, once the original has ended
+    // and an install that may have begun since has ended; an install that
+    // registered this very file again has made it its own. An original that
+    // lingers, or a lock held all that time, leaves its file to the next
+    // start of the system.
+    report.length = 0;
+    report.unlisted = 0;
+    const bool ended = waitForOriginal(command.original);
+    const bool locked = ended && takeChangeLock(originalWaitLimit) != ChangeLock::busy;
+    if (!keyNamesUninstaller(HKEY_LOCAL_MACHINE, uninstallKeyPath, command.exePath)) {
+        if (!locked)
+            logText("the uninstaller's file", ended ? "the change lock stays held" : "its process goes on");
+        removeUninstaller(book, locked ? SelfRemoval::now : SelfRemoval::atNextStart, report);
+    }
+    releaseChangeLock();
+    showWhatStays(command.silent);
     leavePrivateFolder(command.copyFile, command.copyFolder);
     return result;
 }
@@ -173,7 +213,8 @@ static bool folderIsUsable(const WCHAR* exePath, bool silent)
     return false;
 }
 
-// Reads /S, /FORGET and /LOG=file; false for anything else.
+// Reads /S, /FORGET and /LOG=file; false at anything else, with the
+// options before it read.
 static bool readOptions(bool& silent, bool& forget, WCHAR* log, WCHAR* bad)
 {
     WCHAR argument[pathCapacity + 8];
@@ -206,8 +247,14 @@ static DWORD askAndRemove()
     bool silent = false;
     bool forget = false;
     const bool understood = readOptions(silent, forget, log, bad);
-    const LogOpening logOpening = understood && log[0] ? openLog(log) : LogOpening::opened;
+    const LogOpening logOpening = log[0] ? openLog(log) : LogOpening::opened;
     if (!understood || logOpening != LogOpening::opened) {
+        // A log given before a bad argument says what was not understood.
+        if (!understood) {
+            logAction("command line", GetCommandLineW(), "");
+            logAction("not understood", bad, "");
+            logText("result", "bad command line (exit code 87)");
+        }
         if (!silent) {
             static WCHAR message[pathCapacity + 200];
             const char* problem = !understood                              ? commandProblem
@@ -236,12 +283,12 @@ static DWORD askAndRemove()
     GetLongPathNameW(exePath, exePath, pathCapacity);
     if (!folderIsUsable(exePath, silent))
         return ERROR_INSTALL_FAILURE;
-    if (!bookIsPresent(exePath)) {
-        logText("result", "nothing to remove (exit code 0)");
-        if (!silent)
-            MessageBoxA(nullptr, nothingText, productName, MB_ICONINFORMATION);
-        return ERROR_SUCCESS;
-    }
+    // Only the install the key names is removed, and only from its own
+    // folder: a copy elsewhere touches nothing. An interrupted install is
+    // settled first, and may leave one.
+    static InstalledBook book;
+    if (!readRegisteredBook(exePath, book) && !journalIsPresent())
+        return concludeNothing(silent);
     // No is the default button: a stray Enter removes nothing.
     UINT style = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND;
     if (!silent && MessageBoxA(nullptr, questionText, productName, style) != IDYES) {
@@ -254,9 +301,15 @@ static DWORD askAndRemove()
     const DWORD settled = settleFirst(silent, forget);
     if (settled != ERROR_SUCCESS)
         return settled;
-    removeInstalledBook(exePath, SelfRemoval::atNextStart, report);
+    if (!readRegisteredBook(exePath, book)) {
+        releaseChangeLock();
+        return concludeNothing(silent);
+    }
+    removeInstalledBook(book, SelfRemoval::atNextStart, report);
     releaseChangeLock();
-    return concludeRemoval(exePath, silent);
+    const DWORD result = concludeRemoval(silent);
+    showWhatStays(silent);
+    return result;
 }
 
 extern "C" void WINAPI kestrunEntry()

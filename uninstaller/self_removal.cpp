@@ -240,5 +240,5 @@ bool waitForOriginal(HANDLE original)
     if (result == WAIT_FAILED)
         return false;
     CloseHandle(original);
-    return true;
+    return result == WAIT_OBJECT_0;
 }

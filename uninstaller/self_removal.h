@@ -81,6 +81,7 @@ void sendResult(HANDLE resultPipe, DWORD result);
 // exePath, and is then rewound: nothing but this program may run with the
 // rights the uninstaller was given.
 bool copyIsIntact(HANDLE copyFile, const WCHAR* exePath);
-// Waits, within a bound, for the original process to end; false when the
-// handle is not a process that can be waited for.
+// Waits, within a bound, for the original process to end; false when it
+// has not ended by then, or the handle is not a process that can be waited
+// for.
 bool waitForOriginal(HANDLE original);

@@ -5,9 +5,9 @@
 # UninstallString as Add/Remove Programs does and answers Yes, and then finds
 # the prefix as it was before the install, apart from Wine's own housekeeping.
 #
-# The uninstaller removes its folder and the empty parents below the Program
-# Files directory, also one that existed before the install; so a case's
-# "before" is taken ahead of making the folder it chooses through Browse.
+# The uninstaller removes exactly the folders the install made, so a case's
+# "before" is taken after making the folder it chooses through Browse: that
+# one stays.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/uninstall_steps.sh"
 
@@ -83,8 +83,8 @@ run_case() {
         mkdir -p "$temp_dir"
         rm -rf "$user_dir/Temp" "$user_dir/AppData/Local/Temp"
     fi
-    prefix_snapshot "$work/$name-before"
     [ -n "$chosen" ] && mkdir -p "$(unix_path "$chosen")"
+    prefix_snapshot "$work/$name-before"
 
     start_installer
     go_to_page 1

@@ -25,7 +25,7 @@ printf 'a file, not a folder\n' >"$(unix_path "$taken")"
 printf 'a file, not a folder\n' >"$user_dir/Desktop/TolmIcons"
 
 outside_desktop='must name folders below the desktop, without a drive, . or ..'
-bad_name='ends in a dot or space, or holds a character no name may hold'
+bad_name='ends in a dot or space, holds a character no name may hold, or names a device'
 
 # short_name WINDOWS_PATH: the path with the system's short names.
 short_name() {
@@ -50,6 +50,8 @@ bad_arguments=(
     "a folder name ending in a space|/D=C:\\Books \\Tolm|/D=C:\\Books \\Tolm: \"Books \" $bad_name"
     "a forward slash in the pages folder|/D=C:\\Books/Tolm|/D=C:\\Books/Tolm: \"Books/Tolm\" $bad_name"
     "an icon folder ending in a dot|/ICONS=Books.|/ICONS=Books.: \"Books.\" $bad_name"
+    "a device as the pages folder|/D=C:\\Books\\CON|/D=C:\\Books\\CON: \"CON\" $bad_name"
+    "a device with an extension in the icon chain|/ICONS=Tolm\\aux.txt|/ICONS=Tolm\\aux.txt: \"aux.txt\" $bad_name"
     "a variant other than 0 and 1|/VARIANT=2|/VARIANT=2: must be 0 or 1"
     "a switch given twice|/VARIANT=0 /VARIANT=1|/VARIANT=1: is given twice"
 )
@@ -91,9 +93,12 @@ for row in "${bad_arguments[@]}"; do
     [ "$(drive_c_listing)" = "$listing" ] || fail "$what: the disk changed"
 done
 
-log "-- the uninstaller: an unknown switch"
-watch_run "\"$(z_path "$TOLM_KESTRUN")\" /S /X"
+log "-- the uninstaller: an unknown switch, after the log it names"
+watch_run "\"$(z_path "$TOLM_KESTRUN")\" /S /LOG=$(z_path "$work/bad-kestrun.log") /X"
 expect_unattended $exit_bad_command_line
+read_run_log "$work/bad-kestrun.log"
+expect_log_line "not understood" "/X" ""
+expect_log_line result "bad command line (exit code 87)" ""
 
 for row in "${planted_logs[@]}"; do
     IFS='|' read -r what planted <<<"$row"

@@ -125,6 +125,7 @@ expect_unattended $exit_failed
     fail "at the uninstaller's exit, not only the held page was left"
 read_run_log "$work/uninstall.log"
 expect_log_line stayed "$(windows_path "$held")" ""
+expect_log_line "file removed" "$(windows_path "$held")" "failed (error 32)"
 [ "$(grep -c $'^stayed\t' <<<"$run_log")" = 1 ] || fail "the log names more than the held page as stayed"
 expect_log_line result "something stayed (exit code 1603)" ""
 wait_temp_copy_gone
@@ -142,6 +143,37 @@ expect_unattended $exit_done
 wait_temp_copy_gone
 prefix_snapshot "$work/second"
 expect_same_snapshot "$work/fresh" "$work/second" "after the second uninstall"
+
+log "-- an install into another folder, a page of the earlier install held open"
+# The install is complete, and keeps its journal for the earlier install
+# whose held page stayed; the next run says the page is in use; /FORGET
+# lets the journal go, and the run after it finds nothing to settle.
+watch_run "$(installer_command /S)"
+expect_unattended $exit_done
+hold_file "$held"
+watch_run "$(installer_command '/S /D=C:\Other\Tolm')"
+expect_unattended $exit_done
+has_journal && log "install journal: kept for the held page" || fail "no journal for the earlier install"
+watch_run "$(installer_command "/S /LOG=$(z_path "$work/held-earlier.log")")"
+expect_unattended $exit_busy
+read_run_log "$work/held-earlier.log"
+expect_log_line message "An interrupted install cannot be settled now, because $(windows_path "$held")  is in use by another program. Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is." ""
+watch_run "$(installer_command '/S /FORGET /D=C:\Other\Tolm')"
+expect_unattended $exit_done
+expect_settled
+kill "$holder_pid" 2>/dev/null
+wait "$holder_pid" 2>/dev/null
+watch_run "$(installer_command '/S /D=C:\Other\Tolm')"
+expect_unattended $exit_done
+watch_run "$(registry_value QuietUninstallString)"
+expect_unattended $exit_done
+wait_temp_copy_gone
+# What the forgotten removal left of the earlier install: the held page.
+left=$(ls -A "$pages_dir" 2>/dev/null | tr '\n' ' ')
+[ "$left" = "$(main_page 40) " ] && log "the earlier install's folder: the held page left" ||
+    fail "the earlier install's folder holds '$left'"
+rm -rf "$pages_dir"
+expect_nothing_written "$before"
 
 log "-- an install killed while it holds the lock"
 start_installer

@@ -24,6 +24,8 @@ installs=(
     "the variant, options in lower case|/s /variant=1|1|$default_pages|Tolm"
     "a pages folder with spaces and code page 1252 letters|/S /VARIANT=0 /D=C:\\Program Files\\Bücher für Leser\\Tolm Bände ¼|0|C:\\Program Files\\Bücher für Leser\\Tolm Bände ¼|Tolm"
     "a new icon chain|/S \"/ICONS=Sprachen\\Tolm Bücher\"|1|$default_pages|Sprachen\\Tolm Bücher"
+    "two new folders outside Program Files|/S /D=C:\\My Books\\Tolm Book|1|C:\\My Books\\Tolm Book|Tolm"
+    "a new folder in one that was there|/S /D=C:\\Shelf\\Tolm|1|C:\\Shelf\\Tolm|Tolm"
 )
 
 # expect_install_log FILE: the install logged every value it set and its result.
@@ -60,7 +62,9 @@ expect_gone_at_exit() {
         fail "left when the uninstaller exited: $(tr '\n' ' ' <<<"$left")"
 }
 
-# Each uninstall must bring the prefix back to this.
+# Each uninstall must bring the prefix back to this: the folders each
+# install made go, wherever they are, and a folder that was there stays.
+mkdir -p "$WINEPREFIX/drive_c/Shelf"
 prefix_snapshot "$work/before"
 run=0
 for row in "${installs[@]}"; do

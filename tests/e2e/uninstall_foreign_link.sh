@@ -1,11 +1,13 @@
 #!/bin/bash
-# Links named like the book's but pointing elsewhere stay, with their folders;
-# the book's own link and its folder go, and so does a link into the book on
-# the all-users desktop.
+# An install of a release that did not record where its link is: the
+# uninstaller searches both desktops. Links named like the book's but
+# pointing elsewhere stay, with their folders; the book's own link and its
+# folder go, and so does a link into the book on the all-users desktop.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/uninstall_steps.sh"
 setup
 install_book on
+"$WINELOADER" reg delete "$uninstall_key" /v InstallFolders /f >/dev/null 2>&1 || fail "no record to delete"
 desktop_windows_path="C:\\users\\$(whoami)\\Desktop"
 foreign_links=(
     "Other\\The Tolm Language.lnk|C:\\Books\\Tolm\\index.htm"

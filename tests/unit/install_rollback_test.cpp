@@ -6,6 +6,7 @@
 #include <sddl.h>
 #include <string.h>
 
+#include <cstddef>
 #include <functional>
 
 #include "install.h"
@@ -13,6 +14,7 @@
 #include "page_manifest.h"
 #include "product.h"
 #include "registration.h"
+#include "safe_folder.h"
 #include "settings.h"
 
 namespace {
@@ -142,8 +144,10 @@ enum class Killed {
     committedElsewhere,  // committed into another folder than the earlier install's: completed, and the earlier goes
     earlierLayout,   // open, its journal in the layout without the writer: rolled back
     unversioned,     // open, its journal in the layout before the version: rolled back
-    unknownVersion,  // a later release's layout: left alone, as a run that may go on
+    thirdLayout,     // open, its journal in the layout of version 3: rolled back
+    unknownVersion,  // a later release's layout: left alone unless forgotten
     pageHeld,        // open, and a page it wrote held open without delete sharing: kept until it is free
+    pageHeldForgotten,  // the same, forgotten: the rest is rolled back, the held page stays
     keyLocked,       // open, and the key refuses every change: kept, naming the key, until it is writable
     journalDamaged,  // not a record: left alone
     foreignNames,    // the record names a file of the user's as the run's own
@@ -152,7 +156,7 @@ enum class Killed {
     writerRuns,      // the process that wrote the journal still runs
 };
 
-enum class Outcome { restored, completed, completedElsewhere, leftAlone, restoredOnceFree };
+enum class Outcome { restored, completed, completedElsewhere, leftAlone, restoredOnceFree, restoredButHeld };
 
 InstallRecord killedRun;
 
@@ -165,12 +169,19 @@ std::string killedRunUninstaller(const std::string& pagesFolder)
 // The version follows the magic number and the size.
 constexpr size_t writerBytes = 3 * sizeof(uint32_t);
 constexpr size_t versionAt = 2 * sizeof(uint32_t);
+constexpr size_t recordAt = versionAt + sizeof(uint32_t);
 
-// The journal as an earlier release wrote it: without the version, and
-// without the writer's identity too when identity is false.
-void toUnversionedLayout(std::string& journal, bool identity)
+// The journal as an earlier release wrote it: with one uninstall key value
+// fewer (the last slot, unused by those releases), at version 3; before
+// that without the version, and first without the writer's identity too.
+void toEarlierLayout(std::string& journal, bool version, bool identity)
 {
-    journal.erase(versionAt, sizeof(uint32_t));
+    const size_t lastSlot = recordAt + offsetof(InstallRecord, values) + (savedValueCount - 1) * sizeof(SavedValue);
+    journal.erase(lastSlot, sizeof(SavedValue));
+    if (version)
+        journal[versionAt] = 3;
+    else
+        journal.erase(versionAt, sizeof(uint32_t));
     if (!identity)
         journal.resize(journal.size() - writerBytes);
     const uint32_t size = uint32_t(journal.size());
@@ -205,7 +216,11 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
     copyPath(killedRun.pagesFolder, pathCapacity, pagesFolder + "\\");
     ASSERT_TRUE(recordBookNames(killedRun));
     ASSERT_TRUE(saveUninstallValues(killedRun, registeredValueNames, registeredValueCount));
-    ASSERT_TRUE(setAsideBookFiles(killedRun));
+    HANDLE folder;
+    ASSERT_EQ(holdFolder(killedRun.pagesFolder, folder), FolderVerdict::usable);
+    const bool setAside = setAsideBookFiles(killedRun, folder);
+    releaseFolder(folder);
+    ASSERT_TRUE(setAside);
     writeFile(pagesFolder + "\\Kestrun.exe", "the killed run's uninstaller");
     writeFile(pagesFolder + "\\" + mainNames().front() + ".htm", "the killed run's first page");
     writeUninstallValues({{"UninstallString", textValue(killedRunUninstaller(pagesFolder))},
@@ -220,15 +235,19 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
         writeJournal(killedRun);
         break;
     case Killed::earlierLayout:
-        rewriteJournal([](std::string& journal) { toUnversionedLayout(journal, false); });
+        rewriteJournal([](std::string& journal) { toEarlierLayout(journal, false, false); });
         break;
     case Killed::unversioned:
-        rewriteJournal([](std::string& journal) { toUnversionedLayout(journal, true); });
+        rewriteJournal([](std::string& journal) { toEarlierLayout(journal, false, true); });
+        break;
+    case Killed::thirdLayout:
+        rewriteJournal([](std::string& journal) { toEarlierLayout(journal, true, true); });
         break;
     case Killed::unknownVersion:
         rewriteJournal([](std::string& journal) { journal[versionAt] = 99; });
         break;
     case Killed::pageHeld:
+    case Killed::pageHeldForgotten:
         heldPage = CreateFileW(wideText(pagesFolder + "\\" + mainNames().front() + ".htm").c_str(), GENERIC_READ,
                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(heldPage, INVALID_HANDLE_VALUE);
@@ -292,10 +311,13 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
          Outcome::completedElsewhere},
         {"a journal of the earlier layout: rolled back", Killed::earlierLayout, Settling::settled, Outcome::restored},
         {"a journal without a version: rolled back", Killed::unversioned, Settling::settled, Outcome::restored},
-        {"a version this release does not know: left alone", Killed::unknownVersion, Settling::running,
+        {"a journal of version 3: rolled back", Killed::thirdLayout, Settling::settled, Outcome::restored},
+        {"a version this release does not know: left alone", Killed::unknownVersion, Settling::newer,
          Outcome::leftAlone},
         {"a page held open: kept, then rolled back once free", Killed::pageHeld, Settling::unfinished,
          Outcome::restoredOnceFree},
+        {"a page held open, forgotten: the rest rolled back", Killed::pageHeldForgotten, Settling::unfinished,
+         Outcome::restoredButHeld},
         {"a key that refuses changes: kept, then rolled back once writable", Killed::keyLocked,
          Settling::unfinished, Outcome::restoredOnceFree},
         {"damaged journal: left alone", Killed::journalDamaged, Settling::refused, Outcome::leftAlone},
@@ -308,7 +330,7 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
         SCOPED_TRACE(test.label);
         const PROCESS_INFORMATION writer = runningProcess();
         ASSERT_NE(writer.hProcess, nullptr);
-        writeEarlierInstall(true);
+        writeEarlierInstall(true, test.state == Killed::committedElsewhere);
         const std::map<std::string, std::string> earlierFiles = filesBelow(root);
         const KeyValues earlierValues = readUninstallValues();
         const std::string runFolder =
@@ -346,8 +368,8 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
             EXPECT_EQ(readUninstallValues(), killedValues);
             // Forgetting takes the journal only, and only where its writer is
             // known to have ended.
-            const bool forgettable = test.settling == Settling::refused;
-            EXPECT_EQ(forgetInterruptedInstall(), forgettable);
+            const bool forgettable = test.settling != Settling::running;
+            EXPECT_EQ(forgetInterruptedInstall(test.settling), forgettable);
             KeyValues left = killedValues;
             if (forgettable)
                 left.erase("InstallJournal");
@@ -371,6 +393,21 @@ TEST_F(InstallTest, aKilledRunIsSettledFromItsJournal)
             EXPECT_EQ(filesBelow(root), earlierFiles);
             EXPECT_EQ(readUninstallValues(), earlierValues);
             break;
+        case Outcome::restoredButHeld: {
+            // Said to be in use, not unreachable; forgotten while it is held,
+            // everything else goes back, and the journal goes.
+            EXPECT_EQ(settleBlockReason(), BlockReason::inUse);
+            EXPECT_TRUE(forgetInterruptedInstall(test.settling));
+            CloseHandle(heldPage);
+            heldPage = INVALID_HANDLE_VALUE;
+            std::map<std::string, std::string> expected = earlierFiles;
+            const std::string page = "Programs\\Corvalin\\" + mainNames().front() + ".htm";
+            expected[page] = "the killed run's first page";
+            expected[page + "~tolm"] = earlierFiles.at(page);
+            EXPECT_EQ(filesBelow(root), expected);
+            EXPECT_EQ(readUninstallValues(), earlierValues);
+            break;
+        }
         }
         TerminateProcess(writer.hProcess, 0);
         CloseHandle(writer.hThread);

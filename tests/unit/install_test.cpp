@@ -125,21 +125,30 @@ TEST_F(InstallTest, pagesChainBlockedByAFileStopsBeforeAnything)
 // it is made.
 TEST_F(InstallTest, pagesChainWithABadNameMakesNothing)
 {
-    setDestinations(programs, "Corvalin\\bad?name", desktop, "Tolm");
-    runInstall();
-    expectMessages({pagesFolderMessage});
-    EXPECT_FALSE(folderExists(pagesFolder()));
-    EXPECT_FALSE(uninstallKeyExists());
+    for (const char* chain : {"Corvalin\\bad?name", "Corvalin\\CON", "Corvalin\\lpt1.htm"}) {
+        setDestinations(programs, chain, desktop, "Tolm");
+        runInstall();
+        expectMessages({pagesFolderMessage});
+        EXPECT_FALSE(folderExists(pagesFolder())) << chain;
+        EXPECT_FALSE(uninstallKeyExists()) << chain;
+        startCatchingMessages();
+    }
 }
 
 TEST_F(InstallTest, iconChainWithABadNamePutsTheShortcutOnTheDesktop)
 {
-    setDestinations(programs, "Corvalin", desktop, "Tolm\\Books.");
-    runInstall();
-    expectMessages({iconFolderMessage});
-    expectBookFiles(true);
-    EXPECT_FALSE(folderExists(iconFolder()));
-    expectRegisteredWithShortcut(desktop + "\\The Tolm Language.lnk");
+    for (const char* chain : {"Tolm\\Books.", "Tolm\\AUX"}) {
+        setDestinations(programs, "Corvalin", desktop, chain);
+        runInstall();
+        expectMessages({iconFolderMessage});
+        expectBookFiles(true);
+        EXPECT_FALSE(folderExists(iconFolder())) << chain;
+        expectRegisteredWithShortcut(desktop + "\\The Tolm Language.lnk");
+        removeTree(pagesFolder());
+        DeleteFileA((desktop + "\\The Tolm Language.lnk").c_str());
+        deleteUninstallKey();
+        startCatchingMessages();
+    }
 }
 
 // Targets that do not fit the 260-character buffers fail like files that cannot

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "page_manifest.h"
 #include "removal.h"
+#include "safe_folder.h"
 #include "self_removal.h"
 
 namespace {
@@ -22,6 +24,13 @@ const std::wstring testRoot = L"C:\\kestrun-unit";
 // Folder names outside the ANSI code page: a desktop tree and a pages folder.
 const std::wstring foreignDesktop = L"Рабочий стол Επιφάνεια";
 const std::wstring foreignPages = L"Łódź 東京";
+
+std::wstring wideOf(const std::string& utf8)
+{
+    WCHAR wide[1024];
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, 1024);
+    return wide;
+}
 
 // True when the ANSI code page cannot hold text: an ANSI call would mangle it.
 bool ansiCodePageLacks(const std::wstring& text)
@@ -262,6 +271,14 @@ TEST(PathText, namesTheSystemWouldChangeOrRefuseAreFound)
         {L"Books\\T<o>l|m", 6},
         {L"Books\\\"Tolm\"", 6},
         {L"Books\\Tolm\tTab", 6},
+        // Device names, whatever follows their first dot, in any case.
+        {L"Books\\CON", 6},
+        {L"aux.txt\\Tolm", 0},
+        {L"Books\\com1.htm", 6},
+        {L"LPT9", 0},
+        {L"Nul .tar.gz", 0},
+        {L"COM\u00B2", 0},
+        {L"COM10\\CONSOLE\\LPT0\\PRN1\\AUXILIARY\\xNUL", -1},
     };
     for (const Case& c : cases) {
         const WCHAR* bad = findBadName(c.names);
@@ -596,43 +613,98 @@ TEST(RemovalReport, aShortNameAfterAnOverflowIsNotListedOutOfOrder)
 
 // ---- files of the book ----
 
-TEST(BookFiles, onlyListedFilesGoAndAHeldOneIsReported)
+// The bytes of a file of the book as it ships (relative to the book folder).
+std::string bookBytes(const std::string& relative)
 {
-    const std::string mainList = packedList({"index", "start", "held", "absent"});
-    const std::string extraList = packedList({"logo.gif", "start.htm"});
+    const std::wstring path = wideOf(std::string(TOLM_TEST_BOOK_DIR) + "/" + relative);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return bytes;
+}
+
+// The n-th name of a packed list.
+std::string listName(const char* names, int n)
+{
+    for (; n > 0; n--)
+        names += lstrlenA(names) + 1;
+    return names;
+}
+
+void writeBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// Only files of the book's names that hold the book's bytes go: a page the
+// user changed, a file of theirs of a book name or a folder of one stays and
+// is counted as kept, a held book file is the one failure.
+TEST(BookFiles, onlyTheBooksOwnBytesGoAndAHeldOneIsReported)
+{
+    auto page = [](int n) { return listName(mainPageNames, n) + ".htm"; };
+    const std::string variantPage = listName(extraFileNames, 1);   // a main page's name, the variant's bytes
+    ASSERT_EQ(variantPage, page(70));
+    enum Content { asShipped, edited, longer, aFolder, heldOpen, theUsers };
+    const struct Entry {
+        std::string name;
+        std::string source;   // the book's file of that name
+        Content content;
+        bool remains;
+    } entries[] = {
+        {page(0), listName(mainPageNames, 0) + ".htm", asShipped, false},
+        {page(1), listName(mainPageNames, 1) + ".htm", edited, true},
+        {page(2), listName(mainPageNames, 2) + ".htm", longer, true},
+        {page(3), "", aFolder, true},
+        {page(4), listName(mainPageNames, 4) + ".htm", heldOpen, true},
+        {variantPage, "extra/" + variantPage, asShipped, false},
+        {listName(extraFileNames, 3), "extra/" + listName(extraFileNames, 3), asShipped, false},
+        {"notes.txt", "", theUsers, true},
+        {page(5) + "~tolm", "", theUsers, false},   // set aside by a run: goes whatever it holds
+    };
     for (const std::wstring& name : {std::wstring(L"book"), foreignPages + L"\\Corvalin"}) {
         const std::wstring folder = freshFolder(name);
-        for (const WCHAR* file : {L"index.htm", L"start.htm", L"held.htm", L"logo.gif", L"notes.txt", L"index.html",
-                                  L"start"})
-            writeFile(folder + L"\\" + file);
-        makeFolders(folder + L"\\absent.htm");   // a folder with a listed name is not the book's file
-
-        EXPECT_TRUE(anyListedFilePresent(folder.c_str(), mainList.c_str(), ".htm")) << name;
-        HANDLE held = CreateFileW((folder + L"\\held.htm").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        for (const Entry& e : entries) {
+            const std::wstring path = folder + L"\\" + wideOf(e.name);
+            const std::string bytes = e.source.empty() ? std::string("the user's") : bookBytes(e.source);
+            if (e.content == aFolder)
+                makeFolders(path);
+            else
+                writeBytes(path, e.content == edited ? bytes + "<!-- edited -->" : e.content == longer ? bytes + " " : bytes);
+            if (e.content == heldOpen)
+                holder = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        }
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        HANDLE held;
+        ASSERT_EQ(holdFolder(folder.c_str(), held), FolderVerdict::usable);
         RemovalReport report = {};
-        removeListedFiles(folder.c_str(), mainList.c_str(), ".htm", report);
-        removeListedFiles(folder.c_str(), extraList.c_str(), "", report);
-        CloseHandle(held);
+        removeListedFiles(folder.c_str(), held, mainPageNames, ".htm", 901, report);
+        removeListedFiles(folder.c_str(), held, extraFileNames, "", 1020, report);
+        removeListedFiles(folder.c_str(), held, mainPageNames, ".htm~tolm", 0, report);
+        releaseFolder(held);
+        CloseHandle(holder);
 
-        EXPECT_EQ(reportLines(report), std::vector<std::wstring>{folder + L"\\held.htm"});
-        struct Expectation {
-            const WCHAR* name;
-            bool remains;
-        } expectations[] = {
-            {L"index.htm", false}, {L"start.htm", false},  {L"logo.gif", false}, {L"held.htm", true},
-            {L"notes.txt", true},  {L"index.html", true}, {L"start", true},     {L"absent.htm", true},
-        };
-        for (const Expectation& e : expectations)
-            EXPECT_EQ(exists(folder + L"\\" + e.name), e.remains) << name << L": " << e.name;
-        DeleteFileW((folder + L"\\held.htm").c_str());
-        EXPECT_FALSE(anyListedFilePresent(folder.c_str(), mainList.c_str(), ".htm")) << name;
+        EXPECT_EQ(reportLines(report), std::vector<std::wstring>{folder + L"\\" + wideOf(page(4))});
+        EXPECT_EQ(report.kept, 3) << "the edited, the longer and the folder";
+        for (const Entry& e : entries)
+            EXPECT_EQ(exists(folder + L"\\" + wideOf(e.name)), e.remains) << name << L": " << wideOf(e.name);
     }
 }
 
 // ---- folders ----
 
+// Up to the boundary for an install that kept no record of its folders,
+// exactly the folders it made otherwise; a folder that stays because it
+// holds what is not the book's is named once (stays), and is no failure.
 TEST(Folders, emptiedChainGoesUpToButNotIncludingTheBoundary)
 {
     struct Case {
@@ -641,16 +713,24 @@ TEST(Folders, emptiedChainGoesUpToButNotIncludingTheBoundary)
         const WCHAR* removeFrom;    // the folder removal starts at, below the base
         std::vector<const WCHAR*> remaining;   // subfolders that must still exist
         std::vector<const WCHAR*> gone;
+        int made;                   // folders the install made, from removeFrom up; -1: up to the boundary "pf"
+        const WCHAR* stays;         // the folder named as staying, or ""
     } cases[] = {
-        {"whole chain", L"", L"pf\\a\\b\\c", {L"pf"}, {L"pf\\a"}},
-        {"user file in the middle", L"pf\\a\\mine.txt", L"pf\\a\\b\\c", {L"pf\\a"}, {L"pf\\a\\b"}},
-        {"user file beside the start", L"pf\\a\\b\\c\\mine.txt", L"pf\\a\\b\\c", {L"pf\\a\\b\\c"}, {}},
-        {"outside the boundary", L"", L"other\\a", {L"other\\a"}, {}},
-        {"boundary is a prefix of a name", L"", L"pfx\\a", {L"pfx\\a"}, {}},
-        {"start is the boundary", L"", L"pf", {L"pf"}, {}},
-        {"foreign names", L"", L"pf\\Łódź 東京\\Επιφάνεια\\Рабочий", {L"pf"}, {L"pf\\Łódź 東京"}},
+        {"whole chain", L"", L"pf\\a\\b\\c", {L"pf"}, {L"pf\\a"}, -1, L""},
+        {"user file in the middle", L"pf\\a\\mine.txt", L"pf\\a\\b\\c", {L"pf\\a"}, {L"pf\\a\\b"}, -1, L""},
+        {"user file beside the start", L"pf\\a\\b\\c\\mine.txt", L"pf\\a\\b\\c", {L"pf\\a\\b\\c"}, {}, -1,
+         L"pf\\a\\b\\c"},
+        {"outside the boundary", L"", L"other\\a", {L"other\\a"}, {}, -1, L""},
+        {"boundary is a prefix of a name", L"", L"pfx\\a", {L"pfx\\a"}, {}, -1, L""},
+        {"start is the boundary", L"", L"pf", {L"pf"}, {}, -1, L""},
+        {"foreign names", L"", L"pf\\Łódź 東京\\Επιφάνεια\\Рабочий", {L"pf"}, {L"pf\\Łódź 東京"}, -1, L""},
         {"user file in a foreign folder", L"pf\\Łódź 東京\\mine.txt", L"pf\\Łódź 東京\\Επιφάνεια\\Рабочий",
-         {L"pf\\Łódź 東京"}, {L"pf\\Łódź 東京\\Επιφάνεια"}},
+         {L"pf\\Łódź 東京"}, {L"pf\\Łódź 東京\\Επιφάνεια"}, -1, L""},
+        {"two made, anywhere", L"", L"other\\a\\b", {L"other"}, {L"other\\a"}, 2, L""},
+        {"two made, not the one above", L"", L"pf\\a\\b\\c", {L"pf\\a"}, {L"pf\\a\\b"}, 2, L""},
+        {"none made", L"", L"pf\\a", {L"pf\\a"}, {}, 0, L""},
+        {"a made one holds a file", L"other\\a\\mine.txt", L"other\\a\\b", {L"other\\a"}, {L"other\\a\\b"}, 3,
+         L"other\\a"},
     };
     for (const Case& c : cases) {
         const std::wstring base = freshFolder(L"folders");
@@ -662,8 +742,13 @@ TEST(Folders, emptiedChainGoesUpToButNotIncludingTheBoundary)
             writeFile(keep);
         }
         RemovalReport report = {};
-        removeEmptyFolders((base + L"\\" + c.removeFrom).c_str(), (base + L"\\pf").c_str(), report);
+        if (c.made >= 0)
+            removeEmptyFolders((base + L"\\" + c.removeFrom).c_str(), c.made, nullptr, true, report);
+        else
+            removeEmptyFolders((base + L"\\" + c.removeFrom).c_str(), pathCapacity, (base + L"\\pf").c_str(), true,
+                               report);
         EXPECT_FALSE(hasFailures(report)) << c.description;
+        EXPECT_EQ(std::wstring(report.stays), *c.stays ? base + L"\\" + c.stays : L"") << c.description;
         for (const WCHAR* folder : c.remaining)
             EXPECT_TRUE(exists(base + L"\\" + folder)) << c.description << ": " << folder;
         for (const WCHAR* folder : c.gone)
@@ -793,6 +878,118 @@ TEST_F(DesktopLinks, linksBelowTheSearchDepthAreNotTouched)
     removeBookLinks(desktop.c_str(), book.c_str(), L"The Tolm Language.lnk", report);
     EXPECT_FALSE(exists(reachable + L"\\The Tolm Language.lnk"));
     EXPECT_TRUE(exists(tooDeep + L"\\The Tolm Language.lnk"));
+    EXPECT_EQ(std::wstring(report.searched), L"");
+
+    // A desktop wider than the search may open: the search stops, says
+    // where, and that is no failure.
+    for (int i = 0; i <= linkSearchFolders; i++)
+        CreateDirectoryW((desktop + L"\\w" + std::to_wstring(i)).c_str(), nullptr);
+    report = RemovalReport{};
+    removeBookLinks(desktop.c_str(), book.c_str(), L"The Tolm Language.lnk", report);
+    EXPECT_FALSE(hasFailures(report));
+    EXPECT_EQ(std::wstring(report.searched), desktop);
+}
+
+// The link where the install recorded it goes when it is the book's, with
+// the folders the install made while they are empty; anything else there
+// stays, and so does its folder.
+TEST_F(DesktopLinks, aRecordedLinkGoesOnlyWhenItIsTheBooks)
+{
+    const std::wstring book = testRoot + L"\\Books";
+    struct Case {
+        const char* label;
+        const WCHAR* target;   // of the link in Tolm\\Shelf, or nullptr for none
+        bool userFile;         // a file of the user's beside it
+        bool linkRemains;
+        const WCHAR* folderLeft;   // the highest folder left below the desktop, or ""
+        int kept;
+    } cases[] = {
+        {"the book's link", L"\\index.htm", false, false, L"", 0},
+        {"no link any more", nullptr, false, false, L"", 0},
+        {"a link elsewhere", L"X\\index.htm", false, true, L"Tolm", 1},
+        {"the book's link beside a file of the user's", L"\\index.htm", true, false, L"Tolm", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring desktop = freshFolder(L"recorded-desktop");
+        const std::wstring shelf = desktop + L"\\Tolm\\Shelf";
+        makeFolders(shelf);
+        if (c.target)
+            ASSERT_TRUE(saveLink(shelf + L"\\The Tolm Language.lnk", book + c.target));
+        if (c.userFile)
+            writeFile(shelf + L"\\mine.txt");
+        RemovalReport report = {};
+        removeRecordedLink((shelf + L"\\").c_str(), 2, book.c_str(), L"The Tolm Language.lnk", report);
+        EXPECT_FALSE(hasFailures(report));
+        EXPECT_EQ(exists(shelf + L"\\The Tolm Language.lnk"), c.linkRemains);
+        EXPECT_EQ(exists(desktop + L"\\Tolm"), *c.folderLeft != L'\0');
+        EXPECT_EQ(report.kept, c.kept);
+        EXPECT_TRUE(exists(desktop));
+    }
+}
+
+// ---- what an install keeps for its removal ----
+
+// The value reads back only as the install writes it: any other type, size,
+// count or folder is not a record to act on.
+TEST(KeptFolders, aRecordReadsBackOnlyAsWritten)
+{
+    KeptFolders written = {2, 1, L"C:\\users\\Łódź\\Desktop\\Tolm\\"};
+    BYTE data[8 + pathCapacity * sizeof(WCHAR)];
+    const DWORD size = composeKeptFolders(written, data);
+    ASSERT_EQ(size, 8 + (wcslen(written.iconFolder) + 1) * sizeof(WCHAR));
+    KeptFolders read = {};
+    ASSERT_TRUE(parseKeptFolders(REG_BINARY, data, size, read));
+    EXPECT_EQ(read.pagesMade, 2);
+    EXPECT_EQ(read.iconMade, 1);
+    EXPECT_EQ(std::wstring(read.iconFolder), written.iconFolder);
+
+    auto parses = [](DWORD type, std::vector<BYTE> bytes) {
+        KeptFolders folders;
+        return parseKeptFolders(type, bytes.data(), DWORD(bytes.size()), folders);
+    };
+    auto record = [](uint32_t pages, uint32_t icon, const std::wstring& folder, bool terminated = true) {
+        std::vector<BYTE> bytes(8);
+        memcpy(bytes.data(), &pages, 4);
+        memcpy(bytes.data() + 4, &icon, 4);
+        const BYTE* text = reinterpret_cast<const BYTE*>(folder.c_str());
+        bytes.insert(bytes.end(), text, text + (folder.size() + (terminated ? 1 : 0)) * sizeof(WCHAR));
+        return bytes;
+    };
+    EXPECT_TRUE(parses(REG_BINARY, record(0, 0, L"")));
+    EXPECT_FALSE(parses(REG_SZ, record(0, 0, L"")));
+    EXPECT_FALSE(parses(REG_BINARY, record(0, 0, L"", false)));
+    EXPECT_FALSE(parses(REG_BINARY, record(1, 1, L"C:\\Tolm\\", false)));
+    EXPECT_FALSE(parses(REG_BINARY, record(1, 1, L"C:\\Tolm")));        // not a folder's form
+    EXPECT_FALSE(parses(REG_BINARY, record(1, 1, L"Tolm\\")));          // not a full path
+    EXPECT_FALSE(parses(REG_BINARY, record(1000, 1, L"C:\\Tolm\\")));   // more folders than a path holds
+    EXPECT_FALSE(parses(REG_BINARY, record(1, 1, std::wstring(pathCapacity, L'x'))));
+    EXPECT_FALSE(parses(REG_BINARY, {1, 2, 3}));
+}
+
+// The folders an install made count those of the earlier install that its
+// own chain begins in: an update in place keeps them, a chain below one of
+// them takes the ones above, and an unrelated folder takes none.
+TEST(KeptFolders, madeFoldersCountThroughTheEarlierInstalls)
+{
+    const struct {
+        const WCHAR* folder;
+        int made;
+        const WCHAR* earlier;
+        int earlierMade;
+        int counted;
+    } cases[] = {
+        {L"C:\\Books\\Tolm\\", 0, L"C:\\Books\\Tolm", 2, 2},
+        {L"C:\\Books\\Tolm\\New\\", 1, L"C:\\Books\\Tolm", 2, 3},
+        {L"C:\\Books\\Other\\", 1, L"C:\\Books\\Tolm", 2, 2},   // Books is the earlier one's
+        {L"C:\\Books\\Other\\", 1, L"C:\\Books\\Tolm", 1, 1},   // Books was there before
+        {L"C:\\Elsewhere\\Tolm\\", 2, L"C:\\Books\\Tolm", 2, 2},
+        {L"c:\\books\\tolm\\", 0, L"C:\\Books\\Tolm\\", 1, 1},
+        {L"C:\\Books\\Tolm\\", 0, L"", 0, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(madeWithEarlier(c.folder, c.made, c.earlier, c.earlierMade), c.counted)
+            << c.folder << L" / " << c.earlier;
 }
 
 // ---- the uninstall key ----

@@ -2,8 +2,9 @@
 # An update killed while its pages folder lies on a drive that then goes for
 # good (a USB stick, a retired share): its journal can never be settled, and
 # until it is, nothing can be installed or removed. Asked, the installer
-# forgets it: only the journal goes, and what the killed run left on that
-# drive stays as it is.
+# forgets it: what the killed run set aside where it can be reached (its
+# shortcut on the desktop) is put back, what it left on that drive stays as
+# it is, and the journal goes.
 #   1. the wizard names the folder and asks; Yes forgets, and the wizard goes on;
 #   2. a second such journal, answered No: nothing changes, and the run exits 1618;
 #   3. /S /FORGET forgets it unattended, logs what it forgot, and installs the
@@ -50,6 +51,15 @@ install_on_drive_and_lose_it() {
     left_on_drive=$(drive_listing)
 }
 
+# expect_nothing_set_aside: no entry on the desktop, which is there, bears a
+# set-aside name: a forget put back or removed what the killed run set aside
+# wherever it can be reached.
+expect_nothing_set_aside() {
+    local aside
+    aside=$(find "$user_dir/Desktop" -name '*~tolm')
+    [ -z "$aside" ] && log "desktop: nothing set aside" || fail "set aside on the desktop: $aside"
+}
+
 expect_drive_as_left() {
     [ "$(drive_listing)" = "$left_on_drive" ] && log "D: holds what the killed run left, as it left it" ||
         fail "D: changed"
@@ -62,14 +72,15 @@ wait_for_box
 screenshot forget-question
 expect_drive "msgbox caption: Error during install:" msgbox yes
 for line in "msgbox text: An interrupted install cannot be settled now, because" "$gone_folder\\" \
-    "cannot be reached. If it is gone for good, forget it (/FORGET): what it left there stays." \
-    "Forget it? Only its record goes."; do
+    "cannot be reached. Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is." \
+    "Forget it? What can be settled is, the rest stays as it is, and its record goes."; do
     grep -qxF -- "$line" <<<"$out" || fail "the question lacks the line '$line'"
 done
 grep -qxF "msgbox icon: warning" <<<"$out" || fail "the question has no warning icon"
 expect_drive "title: $welcome_title" wait-title "$welcome_title"
 has_journal && fail "the journal is still there" || log "install journal: forgotten"
 expect_drive_as_left
+expect_nothing_set_aside
 drive press cancel >/dev/null
 expect_closed $exit_cancelled
 
@@ -89,11 +100,13 @@ log "-- 3. /S /FORGET forgets it, and the book is installed where it can be"
 watch_run "$(installer_command "/S /FORGET /LOG=$(z_path "$work/forget.log")")"
 expect_unattended $exit_done
 read_run_log "$work/forget.log"
-# The journal of the killed run, then the one of this run's own end: the
-# earlier install the key named lies on the gone drive too.
+# The journal of the killed run, settled where it can be reached; then at
+# this run's own end the earlier install the key named, which lies on the
+# gone drive too.
 expect_log_line "interrupted install forgotten" "$gone_folder\\" ok
-expect_log_line "interrupted install forgotten" "$gone_folder" ok
+expect_log_line "left as it is, forgotten" "$gone_folder" ""
 expect_settled
+expect_nothing_set_aside
 expect_book_installed 1
 expect_registration
 expect_drive_as_left

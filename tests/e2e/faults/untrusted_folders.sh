@@ -179,8 +179,10 @@ log "-- 4. an install registered in the link, with a journal naming it"
 set_value "$uninstall_key" UninstallString REG_SZ "\"$link_windows\\Kestrun.exe\""
 fixture plant-journal "$link_windows\\"
 silent_install '/D=C:\Other\Tolm' $exit_busy
-expect_log_line "interrupted install found" "its record is not this book's install: left alone" ""
-expect_logged_message "$refused_journal_text"
+# Refused for the true reason, which the message names.
+expect_log_line "interrupted install found: a folder is refused or cannot be reached, left alone" "$link_windows\\" ""
+expect_logged_message "$(printf 'An interrupted install cannot be settled now, because\n%s\\\n\n%s' "$link_windows" \
+    "is reached through a link, or is not the folder its path names. Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is.")"
 has_journal || fail "the refused journal is gone"
 remove_journal
 silent_install '/D=C:\Other\Tolm' $exit_done
@@ -194,6 +196,7 @@ fixture plant-journal "$victim_windows\\" keep.txt Kestrun.exe "$(main_page 3)~t
 for program in installer uninstaller; do
     if [ $program = installer ]; then silent_install "" $exit_busy; else quiet_uninstall $exit_busy; fi
     expect_log_line "interrupted install found" "its record is not this book's install: left alone" ""
+    expect_logged_message "$refused_journal_text"
     expect_victim_kept
     has_journal || fail "the refused journal is gone after the $program"
 done
@@ -214,6 +217,7 @@ printf "the drive's own file\n" >"$work/rdrive/own.txt"
 machine_snapshot "$work/before-root"
 silent_install '/D=R:\' $exit_failed
 expect_logged_message "$(refusal 'R:\' "$root_reason")"
+expect_log_line result "refused, nothing was changed (exit code 1603)" ""
 machine_snapshot "$work/after-root"
 expect_same_snapshot "$work/before-root" "$work/after-root" "the drive's root"
 conclude

@@ -92,17 +92,17 @@ void InstallTest::expectNothingLeft()
     EXPECT_FALSE(uninstallKeyExists());
 }
 
-void InstallTest::writeEarlierInstall(bool variant)
+void InstallTest::writeEarlierInstall(bool variant, bool booksBytes)
 {
     const std::vector<std::string> main = mainNames();
     makeFolder(pagesFolder());
     makeFolder(iconFolder());
     for (size_t i = 0; i < main.size(); i++)
         if (!variant || i < 70 || i > 72)
-            writeFile(pagesFolder() + "\\" + main[i] + ".htm", "earlier " + main[i]);
+            writeFile(pagesFolder() + "\\" + main[i] + ".htm", booksBytes ? bookPage(main[i]) : "earlier " + main[i]);
     if (variant)
         for (const std::string& name : extraNames())
-            writeFile(pagesFolder() + "\\" + name, "earlier extra " + name);
+            writeFile(pagesFolder() + "\\" + name, booksBytes ? bookExtraFile(name) : "earlier extra " + name);
     writeFile(pagesFolder() + "\\Kestrun.exe", "earlier uninstaller");
     writeFile(pagesFolder() + "\\notes.txt", "the user's own file");
     writeFile(linkPath(), "earlier shortcut");

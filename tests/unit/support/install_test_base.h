@@ -40,8 +40,9 @@ protected:
     void expectNothingLeft();
     // What an earlier install of the plain book or the variant left in
     // pagesFolder(), iconFolder() and the key, each file with contents of its
-    // own, beside a file of the user's and a key value the install never writes.
-    void writeEarlierInstall(bool variant);
+    // own (or the book's bytes, which its removal takes for the book's),
+    // beside a file of the user's and a key value the install never writes.
+    void writeEarlierInstall(bool variant, bool booksBytes = false);
 
     std::string root;
     std::string programs;
