@@ -26,9 +26,10 @@ installs=(
     "a new icon chain|/S \"/ICONS=Sprachen\\Tolm Bücher\"|1|$default_pages|Sprachen\\Tolm Bücher"
 )
 
-# expect_install_log FILE: the install logged every value it set and its result.
+# expect_install_log FILE: the install logged every value it set and its
+# result, and make bench's profile knows the phase of each of its actions.
 expect_install_log() {
-    local name
+    local name profile
     read_run_log "$1"
     for name in UninstallString QuietUninstallString DisplayName DisplayIcon DisplayVersion Publisher \
         InstallLocation NoModify NoRepair EstimatedSize; do
@@ -38,6 +39,7 @@ expect_install_log() {
     expect_log_line result "done (exit code 0)" ""
     [ "$(grep -c $'^file written\t' <<<"$run_log")" = "$(find "$pages_dir" -type f | wc -l)" ] ||
         fail "the log does not list each file written"
+    profile=$("$e2e_root/scripts/profile-log" --strict "$1" 2>&1 >/dev/null) || fail "the log's profile: $profile"
 }
 
 # installed_paths: every file of the pages folder, the shortcut and the icon
