@@ -14,7 +14,6 @@ Target ${TARGET}
 !endif
 SetCompressor /SOLID ${COMPRESSOR}
 Name "The Tolm Language"
-Caption "The Tolm Language Setup"
 OutFile "${OUT}"
 RequestExecutionLevel admin
 !if ${NSIS_PTR_SIZE} > 4
