@@ -219,7 +219,7 @@ floor() {
 # walked through its four pages and Finish pressed; the peer's Install on its
 # folder page. A run that cannot be timed is told and counts as failed.
 wizard() {
-    local pid out=$work/wizard-$1-$round.out timeout_s=120 line title
+    local pid out=$work/wizard-$1-$round.out timeout_s=120 line title step rc=0
     export WINEPREFIX=$wizard_prefix
     "$root/scripts/wine-prefix" "$WINEPREFIX"
     # A virtual desktop: without a window manager, Wine's X11 driver waits up
@@ -231,12 +231,20 @@ wizard() {
     if [ "$1" = ours ]; then
         "$WINELOADER" "$timed_installer" >/dev/null 2>&1 &
         pid=$!
+        # Finish is pressed only on the last page: pressed elsewhere, it would
+        # close the wizard without an install.
         for title in "Install The Tolm Language" "Where to install book icon" "Where to install pages" "Options"; do
-            [ "$title" = "Install The Tolm Language" ] ||
-                timeout $timeout_s "$WINELOADER" "$driver" press next >>"$out" 2>&1 || true
-            timeout $timeout_s "$WINELOADER" "$driver" --timeout 60 wait-title "$title" >>"$out" 2>&1 || true
+            step=("wait-title" "$title")
+            if [ "$title" != "Install The Tolm Language" ]; then
+                timeout $timeout_s "$WINELOADER" "$driver" press next >>"$out" 2>&1 || { rc=$? step=(press next); break; }
+            fi
+            timeout $timeout_s "$WINELOADER" "$driver" --timeout 60 "${step[@]}" >>"$out" 2>&1 || { rc=$?; break; }
         done
-        timeout $timeout_s "$WINELOADER" "$driver" --timeout 60 finish-timed >>"$out" 2>&1 || true
+        if [ "$rc" = 0 ]; then
+            timeout $timeout_s "$WINELOADER" "$driver" --timeout 60 finish-timed >>"$out" 2>&1 || true
+        else
+            echo "the step '${step[*]}' failed (exit $rc)" >>"$out"
+        fi
     else
         "$WINELOADER" "${program[wizard]}" >/dev/null 2>&1 &
         pid=$!
