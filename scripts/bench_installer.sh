@@ -95,13 +95,15 @@ if ! command -v makensis >/dev/null; then
     exit 0
 fi
 
-# Every Wine server the bench starts ends with it, whatever stops it.
+# Every Wine server the bench starts ends with it, whatever stops it, and its
+# prefixes go.
 silent_prefix=$work/prefix-silent
 wizard_prefix=$work/prefix-wizard
 stop_servers() {
     local prefix
     for prefix in "$silent_prefix" "$wizard_prefix"; do
         [ -f "$prefix/system.reg" ] && WINEPREFIX=$prefix "$WINESERVER" -k 2>/dev/null || true
+        rm -rf "$prefix"
     done
 }
 trap stop_servers EXIT
@@ -131,9 +133,13 @@ peer_build() {
     makensis -V1 -DTARGET="$2" -DCOMPRESSOR="$3" -DFILES="$4" ${5:-} -DOUT="$peer/peer-$1.exe" \
         "$root/tests/bench/peer_installer.nsi"
 }
-# The sizes: with the x86 stubs, as beside the shipped 32-bit programs.
-peer_build lzma-x86 x86-unicode lzma "$peer/files"
-peer_build zlib-x86 x86-unicode zlib "$peer/files"
+# The sizes: with the x86 stubs and the shipped Kestrun.exe, as beside the
+# shipped 32-bit programs, whichever programs run here.
+mkdir -p "$peer/files-x86"
+cp -r "$peer/files/." "$peer/files-x86"
+cp "$kestrun" "$peer/files-x86/Kestrun.exe"
+peer_build lzma-x86 x86-unicode lzma "$peer/files-x86"
+peer_build zlib-x86 x86-unicode zlib "$peer/files-x86"
 peer_build empty-x86 x86-unicode lzma "$peer/empty"
 echo "== Beside the peer: the same files, link and key; sizes as 32-bit programs =="
 # size_row LABEL FILE_BYTES STUB_BYTES
