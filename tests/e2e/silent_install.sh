@@ -28,9 +28,10 @@ installs=(
     "a new folder in one that was there|/S /D=C:\\Shelf\\Tolm|1|C:\\Shelf\\Tolm|Tolm"
 )
 
-# expect_install_log FILE: the install logged every value it set and its result.
+# expect_install_log FILE: the install logged every value it set and its
+# result, and make bench's profile knows the phase of each of its actions.
 expect_install_log() {
-    local name
+    local name profile
     read_run_log "$1"
     for name in UninstallString QuietUninstallString DisplayName DisplayIcon DisplayVersion Publisher \
         InstallLocation NoModify NoRepair EstimatedSize; do
@@ -40,6 +41,7 @@ expect_install_log() {
     expect_log_line result "done (exit code 0)" ""
     [ "$(grep -c $'^file written\t' <<<"$run_log")" = "$(find "$pages_dir" -type f | wc -l)" ] ||
         fail "the log does not list each file written"
+    profile=$("$e2e_root/scripts/profile-log" --strict "$1" 2>&1 >/dev/null) || fail "the log's profile: $profile"
 }
 
 # installed_paths: every file of the pages folder, the shortcut and the icon

@@ -64,5 +64,6 @@ int browseFieldCommand(int argc, char** argv);
 int browseSelectCommand(int argc, char** argv);
 int browsePressCommand(int argc, char** argv);
 int finishTimedCommand(int argc, char** argv);
+int pressTimedCommand(int argc, char** argv);
 int textFitCommand(int argc, char** argv);
 int watchCommand(int argc, char** argv);

@@ -32,6 +32,7 @@ const Command commands[] = {
     {"browse-select", "PATH", browseSelectCommand},
     {"browse-press", "ok|cancel", browsePressCommand},
     {"finish-timed", "", finishTimedCommand},
+    {"press-timed", "TITLE CONTROL_ID", pressTimedCommand},
     {"text-fit", "EXE TEMPLATE_ID", textFitCommand},
     {"watch", "COMMAND_LINE [PATH|HKLM\\KEY...]", watchCommand},
 };
