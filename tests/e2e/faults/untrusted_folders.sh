@@ -147,6 +147,23 @@ expect_book_installed 1
 expect_closed_to_others "$pages_windows"
 quiet_uninstall $exit_done
 
+log "-- 3. a page that is a link to a file outside, for an update and the uninstaller"
+# Under Wine a link to a file looks plain and opens its target: only the
+# final path tells. Neither program moves or deletes the target.
+silent_install "" $exit_done
+linked_page=$(main_page 7)
+outside=$(unix_path 'C:\outside.txt')
+printf "the user's own file\n" >"$outside"
+rm "$pages_dir/$linked_page"
+ln -s "$outside" "$pages_dir/$linked_page"
+silent_install "" $exit_failed
+expect_log_line "cannot be set aside" "$pages_windows\\$linked_page" "a folder or a link"
+quiet_uninstall $exit_done
+expect_log_line "left as it is" "$pages_windows\\$linked_page" "a folder or a link"
+[ "$(cat "$outside")" = "the user's own file" ] && [ -L "$pages_dir/$linked_page" ] &&
+    log "the linked file: kept where it is, with its bytes" || fail "the file the page linked to changed or moved"
+rm -rf "$pages_dir" "$outside"
+
 log "-- 4. a pages folder that is a link"
 plant_victim
 mkdir -p "$(unix_path 'C:\Lnk')"
