@@ -34,6 +34,12 @@ constexpr int finalCapacity = 32768;
 WCHAR expected[finalCapacity + pathCapacity];   // the root's final path, then the names below it
 WCHAR reached[finalCapacity];
 
+// The held folder whose final path namedFinal holds, by the volume name
+// namedVolume asks for, while it is held; null for none.
+HANDLE namedFolder;
+DWORD namedVolume;
+WCHAR namedFinal[finalCapacity];
+
 // The user's and all users' desktop folders as the system reports them;
 // empty where it reports none.
 WCHAR desktops[2][pathCapacity];
@@ -189,8 +195,16 @@ bool isNamedInFolder(HANDLE file, HANDLE folder, const WCHAR* path)
     while (name > path && name[-1] != separator)
         --name;
     bool read = false;
-    for (DWORD volumeName : volumeNames)
-        read = read || (readFinalPath(folder, expected, volumeName) && readFinalPath(file, reached, volumeName));
+    for (int i = 0; i < 2 && !read; i++) {
+        // The held folder cannot move: its final path is asked for once.
+        const DWORD volumeName = volumeNames[i];
+        if (folder != namedFolder || volumeName != namedVolume) {
+            namedFolder = readFinalPath(folder, namedFinal, volumeName) ? folder : nullptr;
+            namedVolume = volumeName;
+        }
+        read = namedFolder == folder && readFinalPath(file, reached, volumeName);
+    }
+    lstrcpyW(expected, namedFinal);
     return read && *name && appendPathName(expected, finalCapacity + pathCapacity, name) &&
            CompareStringOrdinal(expected, -1, reached, -1, TRUE) == CSTR_EQUAL;
 }
@@ -238,6 +252,8 @@ void releaseFolder(HANDLE& held)
 {
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
+    if (held == namedFolder)
+        namedFolder = nullptr;   // its handle's value may name another folder next
     held = INVALID_HANDLE_VALUE;
 }
 

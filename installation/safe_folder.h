@@ -121,6 +121,11 @@ enum class FileKind {
 // a link: plain only when it is a file that is not a link, and the very file
 // the folder's path and its name name.
 FileKind fileKindAt(HANDLE folder, const WCHAR* path);
+// The same, opened with access added to what reading its attributes needs:
+// the handle, which the caller closes, or INVALID_HANDLE_VALUE when nothing
+// is there (absent) or what is there cannot be opened so (other: a file
+// another program holds, a folder that cannot be reached).
+HANDLE openFileAt(HANDLE folder, const WCHAR* path, DWORD access, FileKind& kind);
 // True when the open file is the one named by the held folder's final path
 // and the last name of path: one query per file tells a link (Wine shows a
 // link to a file as a plain one) or a file that moved.
