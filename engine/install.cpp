@@ -41,6 +41,7 @@ static_assert(registeredValueCount <= savedValueCount, "every registered value c
 InstallRecord record;
 bool registered;        // this run's uninstaller is the one the key names
 bool folderTakenOver;   // the pages folder was to go at the next boot: an earlier install made it
+HANDLE iconFolder;      // held from before the shortcut is set aside until it is saved
 uint32_t bytesWritten;  // of the book's files: the entry's estimated size
 
 const char* nextName(const char* name)
@@ -102,13 +103,22 @@ bool placeShortcut()
         return false;
     if (!chainMade)
         showInstallError(iconFolderFailedText);
-    HANDLE iconFolder = holdIconFolder(record.iconFolder);
+    // Held until the link is saved (finishShortcut).
+    iconFolder = holdIconFolder(record.iconFolder);
     const bool placed = iconFolder != INVALID_HANDLE_VALUE &&
                         writeNameAt(icon.path, installSettings.desktopBaseLength, linkFileName, noSuffix) &&
                         setAsideLink(record, icon.path, iconFolder);
     if (iconFolder != INVALID_HANDLE_VALUE && !placed)
         showShortcutError(linkFileName);
-    const bool saved = placed && createDesktopShortcut(linkFileName);
+    if (placed)
+        saveDesktopShortcut(icon.path);
+    return placed;
+}
+
+// The link the run asked for is saved, or the run fails; its folder is let go.
+bool finishShortcut()
+{
+    const bool saved = finishDesktopShortcut(linkFileName);
     releaseFolder(iconFolder);
     return saved;
 }
@@ -216,7 +226,9 @@ bool commit(HANDLE& pagesFolder)
     // The install is complete whatever stays: the next start removes it.
     // A run that forgot an interrupted install lets go of what that one
     // could not reach, and only of that.
-    if (!completeInstall(record, pagesFolder)) {
+    const bool completed = completeInstall(record, pagesFolder);
+    releaseSetAsideFiles();
+    if (!completed) {
         if (installSettings.forget && blockerWasForgotten()) {
             logAction("left as it is, forgotten", settleBlocker(), "");
             removeJournal();
@@ -270,10 +282,19 @@ bool install()
     // boot: that must not take this run's.
     folderTakenOver = cancelPendingDeletes(record.pagesFolder);
     prepareFlushes(record.pagesFolder);
+    // The link's target is the first page: the link is made meanwhile.
+    WCHAR firstPage[pathCapacity];
+    lstrcpyW(firstPage, record.pagesFolder);
+    writeNameAt(firstPage, filePosition, mainPageNames, pageSuffix);
+    prepareDesktopShortcut(firstPage);
+    iconFolder = INVALID_HANDLE_VALUE;
 
-    // Every written file is flushed and closed before anything touches it again.
+    // Every written file is flushed and closed, and the link saved, before
+    // anything touches them again.
     const bool written = installBook(valuesKept, pagesFolder);
-    if (!finishFileFlushes() || !written || !commit(pagesFolder)) {
+    const bool linked = finishShortcut();
+    if (!finishFileFlushes() || !written || !linked || !commit(pagesFolder)) {
+        releaseSetAsideFiles();
         const bool undone = undoInstall(record, pagesFolder);
         showInstallError(copyFailedText);
         if (!undone)

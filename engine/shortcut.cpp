@@ -1,4 +1,11 @@
-// The desktop shortcut through the shell link object and its persist-file interface.
+// The desktop shortcut through the shell link object and its persist-file
+// interface, made on a thread of its own: starting COM and loading the link
+// object take tens of milliseconds (under Wine more than writing every page),
+// and so does the save. The thread does both while the run writes the
+// pages; the run names the link's path once the icon folder is held and an
+// earlier link set aside, and waits for the result before it commits or
+// undoes itself. The object lives and dies on that one thread, as an
+// apartment object must.
 #include "shortcut.h"
 
 #include <windows.h>
@@ -15,56 +22,84 @@ namespace {
 
 constexpr WCHAR linkDescription[] = L"" TOLM_PRODUCT_NAME;
 
-// Writes the link file next to the icon folder's path. Only S_OK counts as saved.
-HRESULT saveLink(IPersistFile* file, const char* linkName)
-{
-    WCHAR* path = installSettings.iconDestination.path;
-    if (!writeNameAt(path, installSettings.desktopBaseLength, linkName, ""))
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    return file->Save(path, TRUE);
-}
+HANDLE linkMaker;   // the thread, or null before it starts or where it could not
+HANDLE saveNow;     // set once linkPath names the link to save, or is empty: save nothing
+WCHAR target[pathCapacity];
+WCHAR linkPath[pathCapacity];
+HRESULT saved;      // the thread's result: S_OK once the link is saved
+bool comStarted;    // COM that cannot start is no save, and no message of the link's own
+bool saveAsked;
 
-// The link object's wide interface: the target may be a path that the ANSI
-// code page cannot hold. S_OK when the link is saved.
-HRESULT buildAndSaveLink(const char* linkName)
+DWORD WINAPI makeLink(void*)
 {
+    const HRESULT initialised = CoInitialize(nullptr);
+    comStarted = SUCCEEDED(initialised);
+    HRESULT result = initialised;
     IShellLinkW* link = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                      reinterpret_cast<void**>(&link));
-    if (FAILED(result))
-        return result;
-    // A link whose target or description were refused still saves; both results are ignored.
-    link->SetPath(installSettings.pagesDestination.path);
-    link->SetDescription(linkDescription);
-
     IPersistFile* file = nullptr;
-    result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (comStarted)
+        result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&link));
     if (SUCCEEDED(result)) {
-        result = saveLink(file, linkName);
-        file->Release();
+        // A link whose target or description were refused still saves; both results are ignored.
+        link->SetPath(target);
+        link->SetDescription(linkDescription);
+        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
     }
-    link->Release();
-    return result;
+    WaitForSingleObject(saveNow, INFINITE);
+    if (SUCCEEDED(result))
+        result = linkPath[0] ? file->Save(linkPath, TRUE) : E_ABORT;
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    if (comStarted)
+        CoUninitialize();
+    saved = result;
+    return 0;
 }
 
 } // namespace
 
-bool createDesktopShortcut(const char* linkName)
+void prepareDesktopShortcut(const WCHAR* firstPage)
 {
-    // S_FALSE means COM was already initialised on this thread (for example by
-    // the folder browser): usable, and it still needs its balancing CoUninitialize.
-    const HRESULT initialised = CoInitialize(nullptr);
-    if (FAILED(initialised)) {
-        SetLastError(DWORD(initialised));
-        logOutcome("shortcut saved", installSettings.iconDestination.path, false);
-        return false;
+    lstrcpynW(target, firstPage, pathCapacity);
+    saved = E_FAIL;
+    saveAsked = false;
+    saveNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    linkMaker = saveNow ? CreateThread(nullptr, 0, makeLink, nullptr, 0, nullptr) : nullptr;
+}
+
+void saveDesktopShortcut(const WCHAR* path)
+{
+    lstrcpynW(linkPath, path, pathCapacity);
+    saveAsked = true;
+    SetEvent(saveNow);
+    // Without a thread of its own the link is made here.
+    if (!linkMaker)
+        makeLink(nullptr);
+}
+
+bool finishDesktopShortcut(const char* linkName)
+{
+    if (!saveAsked) {
+        linkPath[0] = L'\0';
+        SetEvent(saveNow);
     }
-    const HRESULT result = buildAndSaveLink(linkName);
-    const bool saved = result == S_OK;
-    CoUninitialize();
-    SetLastError(DWORD(result));
-    logOutcome("shortcut saved", installSettings.iconDestination.path, saved);
-    if (!saved)
+    if (linkMaker) {
+        WaitForSingleObject(linkMaker, INFINITE);
+        CloseHandle(linkMaker);
+        linkMaker = nullptr;
+    }
+    if (saveNow)
+        CloseHandle(saveNow);
+    saveNow = nullptr;
+    if (!saveAsked)
+        return true;
+    saveAsked = false;
+    SetLastError(DWORD(saved));
+    logOutcome("shortcut saved", linkPath, saved == S_OK);
+    if (saved != S_OK && comStarted)
         showShortcutError(linkName);
-    return saved;
+    return saved == S_OK;
 }

@@ -217,6 +217,14 @@ bool recordBookNames(InstallRecord& record);
 // set-aside name is taken, or when a journal write fails; the record then
 // says what has to be undone.
 bool setAsideBookFiles(InstallRecord& record, HANDLE pagesFolder);
+// The handle through which this run set aside book file index of its
+// record, out of the run's keeping: the caller deletes the file through it
+// and closes it. Null when the run holds none (as a later run that settles
+// a journal does). A file deleted through its handle needs no second check.
+HANDLE takeSetAsideFile(int index);
+// Closes every such handle the run still keeps: before a rollback, which
+// goes by path, and at the run's end.
+void releaseSetAsideFiles();
 // Records linkPath as the run's shortcut and whether a file of that name
 // exists in the icon folder (held by the caller), writes the journal, then
 // sets that file aside. False when an existing file is read-only, has no

@@ -111,24 +111,33 @@ bool bookFileExisted(const InstallRecord& record, int index)
     return (record.existed[index / 8] & (1u << (index % 8))) != 0;
 }
 
-// What becomes of one book file in the held folder: its path, and whether it
-// existed before the run.
-using SettleFile = bool (*)(HANDLE folder, const WCHAR* path, bool existed);
+// What becomes of one book file in the held folder: its path, whether it
+// existed before the run, and its index in the record (-1: the shortcut).
+using SettleFile = bool (*)(HANDLE folder, const WCHAR* path, bool existed, int index);
 
-bool undoFile(HANDLE folder, const WCHAR* path, bool existed)
+bool undoFile(HANDLE folder, const WCHAR* path, bool existed, int)
 {
     return existed ? restoreSetAside(folder, path) : deleteIfPresent(folder, path, "file deleted");
 }
 
 // Before the run was writing, every book file in the folder was there before it.
-bool undoBeforeWriting(HANDLE folder, const WCHAR* path, bool existed)
+bool undoBeforeWriting(HANDLE folder, const WCHAR* path, bool existed, int)
 {
     return !existed || restoreSetAside(folder, path);
 }
 
-bool completeFile(HANDLE folder, const WCHAR* path, bool existed)
+// The run that set the file aside still holds it: deleted through that
+// handle, with no second open and check.
+bool completeFile(HANDLE folder, const WCHAR* path, bool existed, int index)
 {
-    return !existed || deleteSetAside(folder, path);
+    HANDLE kept = index < 0 ? nullptr : takeSetAsideFile(index);
+    if (!kept)
+        return !existed || deleteSetAside(folder, path);
+    WCHAR aside[pathCapacity];
+    setAsideName(aside, path);   // it fitted when the file was set aside
+    const bool deleted = deleteThrough(kept);
+    CloseHandle(kept);
+    return stepSettled(deleted ? FileOutcome::done : FileOutcome::failed, "set-aside file deleted", aside, aside);
 }
 
 // Calls settle for each book file of the record in the held pages folder;
@@ -142,7 +151,7 @@ bool forEachBookFile(const InstallRecord& record, HANDLE folder, SettleFile sett
     const char* name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1)
         if (writeNameAt(path, folderLength, name, ""))
-            settled = settle(folder, path, bookFileExisted(record, i)) && settled;
+            settled = settle(folder, path, bookFileExisted(record, i), i) && settled;
     return settled;
 }
 
@@ -155,7 +164,7 @@ bool settleShortcut(const InstallRecord& record, SettleFile settle)
         return true;
     HANDLE held;
     const FolderVerdict verdict = holdFolderLogged(record.iconFolder, held);
-    const bool settled = verdict == FolderVerdict::usable ? settle(held, record.linkPath, record.linkExisted != 0)
+    const bool settled = verdict == FolderVerdict::usable ? settle(held, record.linkPath, record.linkExisted != 0, -1)
                                                           : verdict == FolderVerdict::missing;
     releaseFolder(held);
     if (verdict != FolderVerdict::usable && !settled)

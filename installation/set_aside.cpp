@@ -15,25 +15,37 @@ namespace {
 
 enum class Existing { none, file, blocked };
 
+// The run's own handles of the book files it sets aside, by their index in
+// the record: each file is opened and checked once, renamed through its
+// handle, and at the end deleted through it. Null where the run holds none.
+HANDLE keptFiles[recordNameLimit];
+
 // A read-only file may be renamed, but it may not be replaced: the install
 // treats it as it treats a file it cannot write. Nor can a file be set aside
 // where its set-aside name is taken already: that file is not the run's, and
 // a rollback would put it in the place of the one it could not move. A
 // folder or a link of a book file's name is not the book's, and is left
-// where it is: the run could not write there either.
-Existing existingFile(HANDLE folder, const WCHAR* path)
+// where it is: the run could not write there either. A file that can be set
+// aside stays open in kept.
+Existing existingFile(HANDLE folder, const WCHAR* path, HANDLE& kept)
 {
-    const FileKind kind = fileKindAt(folder, path);
+    FileKind kind;
+    HANDLE file = openFileAt(folder, path, DELETE, kind);
     if (kind == FileKind::absent)
         return Existing::none;
     WCHAR aside[pathCapacity];
     const char* blocked = kind != FileKind::plain                          ? "a folder or a link"
                           : GetFileAttributesW(path) & FILE_ATTRIBUTE_READONLY ? "read-only"
-                          : !setAsideName(aside, path) || fileKindAt(folder, aside) != FileKind::absent
+                          : !setAsideName(aside, path) || GetFileAttributesW(aside) != INVALID_FILE_ATTRIBUTES ||
+                                  GetLastError() != ERROR_FILE_NOT_FOUND
                               ? "its set-aside name is taken or too long"
                               : nullptr;
-    if (!blocked)
+    if (!blocked) {
+        kept = file;
         return Existing::file;
+    }
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
     logAction("cannot be set aside", path, blocked);
     return Existing::blocked;
 }
@@ -102,7 +114,7 @@ bool setAsideBookFiles(InstallRecord& record, HANDLE pagesFolder)
     const char* name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
         const Existing existing =
-            writeNameAt(path, folderLength, name, "") ? existingFile(pagesFolder, path) : Existing::none;
+            writeNameAt(path, folderLength, name, "") ? existingFile(pagesFolder, path, keptFiles[i]) : Existing::none;
         if (existing == Existing::blocked)
             return false;   // nothing has moved yet
         if (existing == Existing::file)
@@ -113,11 +125,11 @@ bool setAsideBookFiles(InstallRecord& record, HANDLE pagesFolder)
 
     name = record.names;
     for (int i = 0; i < record.nameCount; i++, name += lstrlenA(name) + 1) {
-        if (!(record.existed[i / 8] & (1u << (i % 8))))
+        if (!keptFiles[i])
             continue;
         writeNameAt(path, folderLength, name, "");
         setAsideName(aside, path);   // both fitted when the file was marked
-        const bool moved = movePlainFile(pagesFolder, path, aside, false) == FileOutcome::done;
+        const bool moved = renameOpenFile(keptFiles[i], aside, false);
         logOutcome("file set aside", path, moved);
         if (!moved)
             return false;
@@ -136,7 +148,10 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath, HANDLE iconFolde
     if (lstrlenW(linkPath) >= pathCapacity)
         return false;
     // Only a file that is there needs room for its set-aside name.
-    const Existing existing = existingFile(iconFolder, linkPath);
+    HANDLE kept = nullptr;
+    const Existing existing = existingFile(iconFolder, linkPath, kept);
+    if (kept)
+        CloseHandle(kept);
     if (existing == Existing::blocked)
         return false;
     record.linkExisted = existing == Existing::file;
@@ -149,4 +164,18 @@ bool setAsideLink(InstallRecord& record, const WCHAR* linkPath, HANDLE iconFolde
     const bool moved = movePlainFile(iconFolder, linkPath, aside, false) == FileOutcome::done;
     logOutcome("shortcut set aside", linkPath, moved);
     return moved;
+}
+
+HANDLE takeSetAsideFile(int index)
+{
+    HANDLE file = keptFiles[index];
+    keptFiles[index] = nullptr;
+    return file;
+}
+
+void releaseSetAsideFiles()
+{
+    for (int i = 0; i < recordNameLimit; i++)
+        if (HANDLE file = takeSetAsideFile(i))
+            CloseHandle(file);
 }

@@ -219,6 +219,7 @@ void killRunOverEarlierInstall(const std::string& pagesFolder, const std::string
     HANDLE folder;
     ASSERT_EQ(holdFolder(killedRun.pagesFolder, folder), FolderVerdict::usable);
     const bool setAside = setAsideBookFiles(killedRun, folder);
+    releaseSetAsideFiles();   // the killed run's handles go with it
     releaseFolder(folder);
     ASSERT_TRUE(setAside);
     writeFile(pagesFolder + "\\Kestrun.exe", "the killed run's uninstaller");
