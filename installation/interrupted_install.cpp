@@ -150,8 +150,7 @@ Settling settle(bool forgetting)
         noteSettleBlocker(folder, verdict == FolderVerdict::linked ? BlockReason::linked : BlockReason::unreachable);
         if (verdict == FolderVerdict::linked || !forgetting) {
             releaseFolder(pagesFolder);
-            logAction("interrupted install found: a folder is refused or cannot be reached, left alone",
-                      settleBlocker(), "");
+            logAction("interrupted install left alone", settleBlocker(), "");
             return verdict == FolderVerdict::linked ? Settling::refused : Settling::unfinished;
         }
         logAction("left as it is, forgotten", folder, "cannot be reached");

@@ -29,8 +29,7 @@ inline constexpr char journalRefusedText[] =
 // The record of an interrupted install of a later release, whose layout
 // this release cannot read.
 inline constexpr char laterReleaseText[] =
-    "An interrupted install of a later release was left as it is: this release cannot read its record. Once "
-    "that release no longer runs, /FORGET forgets it.";
+    "An interrupted install of a later release was left as it is. Nothing was changed; /FORGET forgets it.";
 // What keeps an interrupted install from being settled (a path, or the key),
 // said before anything is changed; and said by a run that could not undo or
 // complete itself. The path takes the place of %s (composePathMessage), then
@@ -38,14 +37,12 @@ inline constexpr char laterReleaseText[] =
 inline constexpr char settleBlockedFormat[] = "An interrupted install cannot be settled now, because\n%s\n\n";
 inline constexpr char unreachableText[] = "cannot be reached.";
 inline constexpr char inUseText[] = "is in use by another program.";
-inline constexpr char linkedText[] = "is reached through a link, or is not the folder its path names.";
+inline constexpr char linkedText[] = "is reached through a link.";
 inline constexpr char unchangeableText[] = "cannot be changed.";
-inline constexpr char settleBlockedEnd[] =
-    " Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is.";
-inline constexpr char forgetQuestion[] =
-    "\n\nForget it? What can be settled is, the rest stays as it is, and its record goes.";
+inline constexpr char settleBlockedEnd[] = " Try again later, or forget it (/FORGET).";
+inline constexpr char forgetQuestion[] = "\n\nForget it? What cannot be settled stays as it is.";
 inline constexpr char runUnsettledFormat[] = "The install could not finish undoing or tidying up, because\n%s\n\n";
-inline constexpr char runUnsettledEnd[] = " Its record is kept: the next start of the installer finishes the work.";
+inline constexpr char runUnsettledEnd[] = " The next start of the installer finishes the work.";
 inline constexpr char defaultPagesFolder[] = "Corvalin";
 inline constexpr char defaultIconFolder[] = "Tolm";
 // Where the system records the Program Files directory (HKEY_LOCAL_MACHINE).

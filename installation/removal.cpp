@@ -18,8 +18,7 @@ static const char uninstallerSetAside[] = TOLM_UNINSTALLER_FILE TOLM_SET_ASIDE_S
 static_assert(sizeof linkFileName <= chainCapacity, "the link name fits its buffer");
 
 // The shortcut: where the install recorded it, or for an install before
-// that record, searched for in the current user's and, where it differs, all
-// users' desktop tree.
+// that record, searched for on the desktops.
 static void removeShortcuts(const InstalledBook& book, const WCHAR* folder, RemovalReport& report)
 {
     WCHAR linkName[chainCapacity];
@@ -31,19 +30,10 @@ static void removeShortcuts(const InstalledBook& book, const WCHAR* folder, Remo
         noteFailure(report, linkName);
         return;
     }
-    if (book.kept) {
-        if (book.folders.iconFolder[0])
-            removeRecordedLink(book.folders.iconFolder, book.folders.iconMade, folder, linkName, report);
-    } else {
-        WCHAR userDesktop[MAX_PATH] = L"";
-        WCHAR commonDesktop[MAX_PATH] = L"";
-        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, userDesktop)))
-            removeBookLinks(userDesktop, folder, linkName, report);
-        if (SUCCEEDED(
-                SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, commonDesktop)) &&
-            !samePath(commonDesktop, userDesktop))
-            removeBookLinks(commonDesktop, folder, linkName, report);
-    }
+    if (!book.kept)
+        removeSearchedLinks(folder, linkName, report);
+    else if (book.folders.iconFolder[0])
+        removeRecordedLink(book.folders.iconFolder, book.folders.iconMade, folder, linkName, report);
     CoUninitialize();
 }
 

@@ -70,7 +70,7 @@ void removeEmptyFolders(const WCHAR* folder, int count, const WCHAR* boundary, b
 // The Program Files directory as the registry records it; false when unreadable.
 bool readProgramFilesFolder(WCHAR* out, int capacity);
 
-// ---- Desktop shortcuts (desktop_link.cpp) ----
+// ---- Desktop shortcuts (desktop_link.cpp, desktop_search.cpp) ----
 constexpr int linkSearchDepth = 6;        // folder levels searched below a desktop directory
 constexpr int linkSearchFolders = 2000;   // folders opened at most per desktop directory
 
@@ -80,6 +80,13 @@ constexpr int linkSearchFolders = 2000;   // folders opened at most per desktop 
 // failure; a link that cannot be deleted is one. COM must be initialised on
 // the calling thread.
 void removeBookLinks(const WCHAR* desktop, const WCHAR* bookFolder, const WCHAR* linkName, RemovalReport& report);
+// The same on the current user's and, where it differs, all users' desktop:
+// the shortcuts of an install that recorded none. The uninstaller, which
+// removes only installs of its own release, defines it as a line of the log.
+void removeSearchedLinks(const WCHAR* bookFolder, const WCHAR* linkName, RemovalReport& report);
+// Deletes the link at linkPath in folder while the folder is held: a link
+// swapped in on the way cannot turn the delete elsewhere. True when it went.
+bool removeLink(const WCHAR* folder, const WCHAR* linkPath, RemovalReport& report);
 // Deletes the file linkName in linkFolder (ending in a backslash) if it is a
 // shell link whose target lies directly in bookFolder; one that is not is
 // left as not the book's. Then removes made folders of linkFolder while

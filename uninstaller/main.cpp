@@ -46,12 +46,7 @@ static const char folderRefusedFormat[] =
 static const char folderUncheckedFormat[] =
     "%s\n\nThis folder cannot be checked: the system cannot tell which folder it is, or one above it cannot be "
     "read. Nothing was removed.";
-static const char folderStaysFormat[] =
-    "The book was removed. This folder stays:\n%s\n\nIt holds what is not the book's: files or folders of "
-    "yours, or of the book's names but not its own, left as they are.";
-static const char removedText[] = "The book was removed.";
-static const char searchStoppedFormat[] =
-    "\n\nThe search for its desktop icon stopped after 2000 folders of\n%s\nso an icon below them may remain.";
+static const char folderStaysFormat[] = "The book was removed. This folder stays:\n%s\n\nIt holds what is not the book's.";
 
 constexpr int messageCapacity = reportCapacity + 100;
 
@@ -81,27 +76,15 @@ static void showPathMessage(const char* format, const WCHAR* path, bool silent, 
 
 // Says, once the uninstaller's own file and folder are done with, what is
 // not the book's and stays, and so does its folder: the message names the
-// folder, and a desktop whose search for the icon stopped at its bound.
-// Shows the list of what could not be removed instead, unless silent.
+// folder. Shows the list of what could not be removed instead, unless silent.
 static void showWhatStays(bool silent)
 {
-    static WCHAR message[2 * pathCapacity + 400];
-    constexpr int capacity = sizeof message / sizeof(WCHAR);
     if (hasFailures(report)) {
         if (!silent)
             showReport();
-        return;
+    } else if (report.stays[0]) {
+        showPathMessage(folderStaysFormat, report.stays, silent, MB_ICONINFORMATION);
     }
-    if (!report.stays[0] && !report.searched[0])
-        return;
-    composePathMessage(message, capacity, report.stays[0] ? folderStaysFormat : removedText, report.stays);
-    if (report.searched[0]) {
-        const int length = lstrlenW(message);
-        composePathMessage(message + length, capacity - length, searchStoppedFormat, report.searched);
-    }
-    logAction("message", message, "");
-    if (!silent)
-        MessageBoxW(nullptr, message, L"" TOLM_PRODUCT_NAME, MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
 // Shows (unless silent) what stayed; every line of it is in the log already.

@@ -157,7 +157,7 @@ has_journal && log "install journal: kept for the held page" || fail "no journal
 watch_run "$(installer_command "/S /LOG=$(z_path "$work/held-earlier.log")")"
 expect_unattended $exit_busy
 read_run_log "$work/held-earlier.log"
-expect_log_line message "An interrupted install cannot be settled now, because $(windows_path "$held")  is in use by another program. Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is." ""
+expect_log_line message "An interrupted install cannot be settled now, because $(windows_path "$held")  is in use by another program. Try again later, or forget it (/FORGET)." ""
 watch_run "$(installer_command '/S /FORGET /D=C:\Other\Tolm')"
 expect_unattended $exit_done
 expect_settled

@@ -1,8 +1,10 @@
 #!/bin/bash
-# An install of a release that did not record where its link is: the
-# uninstaller searches both desktops. Links named like the book's but
-# pointing elsewhere stay, with their folders; the book's own link and its
-# folder go, and so does a link into the book on the all-users desktop.
+# An install of a release that did not record where its link is, replaced by
+# an install into another folder: the installer removes it as its own
+# uninstaller would, searching both desktops for its links. Links named like
+# the book's but pointing elsewhere stay, with their folders; the earlier
+# install's own link and its folder go, and so does a link into it on the
+# all-users desktop. The new install's link, recorded, goes with its uninstall.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/uninstall_steps.sh"
 setup
@@ -23,14 +25,19 @@ for entry in "${foreign_links[@]}"; do
         >/dev/null 2>&1 || fail "could not save the link ${entry%%|*}"
 done
 
-uninstall_with_yes
-wait_uninstall_done
-expect_drive "msgbox: none" no-msgbox
+watch_run "$(installer_command '/S "/ICONS=Books" /D=C:\Other\Tolm')"
+expect_unattended $exit_done
 for entry in "${foreign_links[@]}"; do
     expect_drive "target: ${entry#*|}" shortcut "$desktop_windows_path\\${entry%%|*}"
 done
-expect_no_shortcut
+[ ! -e "$icon_dir" ] && log "the earlier install's link folder: removed" || fail "$icon_dir remains"
 [ ! -e "$public_folder" ] && log "all-users link folder: removed" || fail "$public_folder remains"
 [ -d "$WINEPREFIX/drive_c/users/Public/Desktop" ] || fail "the all-users desktop was removed"
+[ ! -e "$pages_dir" ] && log "the earlier install: removed" || fail "$pages_dir remains"
+
+watch_run "$(registry_value QuietUninstallString)"
+expect_unattended $exit_done
+wait_temp_copy_gone
+[ ! -e "$user_dir/Desktop/Books" ] && log "the new install's link folder: removed" || fail "its link folder remains"
 expect_no_uninstall_key
 conclude

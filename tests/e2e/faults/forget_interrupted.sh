@@ -72,8 +72,8 @@ wait_for_box
 screenshot forget-question
 expect_drive "msgbox caption: Error during install:" msgbox yes
 for line in "msgbox text: An interrupted install cannot be settled now, because" "$gone_folder\\" \
-    "cannot be reached. Try again once that has changed, or forget it (/FORGET): what cannot be settled stays as it is." \
-    "Forget it? What can be settled is, the rest stays as it is, and its record goes."; do
+    "cannot be reached. Try again later, or forget it (/FORGET)." \
+    "Forget it? What cannot be settled stays as it is."; do
     grep -qxF -- "$line" <<<"$out" || fail "the question lacks the line '$line'"
 done
 grep -qxF "msgbox icon: warning" <<<"$out" || fail "the question has no warning icon"
