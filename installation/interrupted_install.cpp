@@ -85,25 +85,17 @@ bool isTheBooksLink(const InstallRecord& record)
 
 // Holds folder, when the record names one. A folder that is gone (the folder
 // above it is there without it) holds nothing to settle: usable, and gone.
-// Otherwise the verdict of holding it.
+// Otherwise the verdict of holding it; one other than usable is noted as
+// what blocks the settle.
 FolderVerdict holdRecordedFolder(const WCHAR* folder, HANDLE& held, bool& gone)
 {
     held = INVALID_HANDLE_VALUE;
-    gone = folder[0] == L'\0';
+    const FolderVerdict verdict = folder[0] ? holdFolder(folder, held) : FolderVerdict::missing;
+    gone = verdict == FolderVerdict::missing;
     if (gone)
         return FolderVerdict::usable;
-    const FolderVerdict verdict = holdFolder(folder, held);
-    gone = verdict == FolderVerdict::missing;
-    return gone ? FolderVerdict::usable : verdict;
-}
-
-// The icon folder is checked the same way but not kept held: the rollback
-// removes it when the run created it. It lies on the user's own desktop.
-FolderVerdict checkRecordedFolder(const WCHAR* folder, bool& gone)
-{
-    HANDLE held;
-    const FolderVerdict verdict = holdRecordedFolder(folder, held, gone);
-    releaseFolder(held);
+    if (verdict != FolderVerdict::usable)
+        noteSettleBlocker(folder, verdict == FolderVerdict::linked ? BlockReason::linked : BlockReason::unreachable);
     return verdict;
 }
 
@@ -132,33 +124,29 @@ Settling settle(bool forgetting)
         return Settling::refused;
     }
     // Each folder is held without a link on the way, or it is gone, or it
-    // cannot be reached now: then what lies in it is left as it is.
-    HANDLE pagesFolder = INVALID_HANDLE_VALUE;
-    bool iconGone = false;
-    bool pagesGone = false;
-    const FolderVerdict iconVerdict = checkRecordedFolder(interrupted.iconFolder, iconGone);
-    const FolderVerdict pagesVerdict = holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone);
-    const struct {
-        FolderVerdict verdict;
-        const WCHAR* folder;
-    } checks[] = {{iconVerdict, interrupted.iconFolder}, {pagesVerdict, interrupted.pagesFolder}};
-    for (const auto& check : checks) {
-        const FolderVerdict verdict = check.verdict;
-        const WCHAR* folder = check.folder;
-        if (verdict == FolderVerdict::usable)
-            continue;
-        noteSettleBlocker(folder, verdict == FolderVerdict::linked ? BlockReason::linked : BlockReason::unreachable);
-        if (verdict == FolderVerdict::linked || !forgetting) {
+    // cannot be reached now: then what lies in it is left as it is. The icon
+    // folder is checked the same way but not kept held: the rollback
+    // removes it when the run created it.
+    HANDLE pagesFolder;
+    HANDLE iconFolder;
+    bool iconGone;
+    bool pagesGone;
+    const FolderVerdict icon = holdRecordedFolder(interrupted.iconFolder, iconFolder, iconGone);
+    releaseFolder(iconFolder);
+    const FolderVerdict pages = holdRecordedFolder(interrupted.pagesFolder, pagesFolder, pagesGone);
+    const bool linked = icon == FolderVerdict::linked || pages == FolderVerdict::linked;
+    if (icon != pages || icon != FolderVerdict::usable) {
+        if (linked || !forgetting) {
             releaseFolder(pagesFolder);
             logAction("interrupted install left alone", settleBlocker(), "");
-            return verdict == FolderVerdict::linked ? Settling::refused : Settling::unfinished;
+            return linked ? Settling::refused : Settling::unfinished;
         }
-        logAction("left as it is, forgotten", folder, "cannot be reached");
+        logAction("left as it is, forgotten", settleBlocker(), "cannot be reached");
     }
     // What lay in a folder that is gone, or is left, went with it or stays.
-    if (pagesGone || pagesVerdict != FolderVerdict::usable)
+    if (pagesGone || pages != FolderVerdict::usable)
         interrupted.nameCount = 0;
-    if (iconGone || iconVerdict != FolderVerdict::usable) {
+    if (iconGone || icon != FolderVerdict::usable) {
         interrupted.linkPath[0] = L'\0';
         interrupted.iconFoldersCreated = 0;
     }
