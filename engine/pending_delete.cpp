@@ -83,10 +83,13 @@ bool cancelPendingDeletes(const WCHAR* folder)
         const DWORD kept = dropDeletes(pairs, count, uninstaller, folderLength, folderDropped);
         if (kept != count) {
             const bool empty = kept == 0 || (kept == 1 && pairs[0] == L'\0');
-            const LONG status = empty ? RegDeleteValueW(key, pendingValue)
-                                      : RegSetValueExW(key, pendingValue, 0, REG_MULTI_SZ,
-                                                       reinterpret_cast<const BYTE*>(pairs), kept * sizeof(WCHAR));
-            logText("boot deletes rewritten", status == ERROR_SUCCESS && RegFlushKey(key) == ERROR_SUCCESS ? "ok" : "failed");
+            LONG status = empty ? RegDeleteValueW(key, pendingValue)
+                                : RegSetValueExW(key, pendingValue, 0, REG_MULTI_SZ,
+                                                 reinterpret_cast<const BYTE*>(pairs), kept * sizeof(WCHAR));
+            if (status == ERROR_SUCCESS)
+                status = RegFlushKey(key);
+            SetLastError(DWORD(status));
+            logOutcome("boot deletes rewritten", pendingValue, status == ERROR_SUCCESS);
         }
     }
     if (pairs)

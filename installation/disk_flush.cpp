@@ -146,7 +146,7 @@ bool flushBookFiles(const InstallRecord& record)
     const bool pages = volumeFlushes ? flushVolume(volumeLetter(record.pagesFolder)) : flushAt(record.pagesFolder);
     const bool link = record.linkPath[0] == L'\0' || flushAt(record.linkPath);
     const bool flushed = (record.iconFolder[0] == L'\0' || flushAt(record.iconFolder)) && link && pages;
-    logText("files flushed to disk", flushed ? "ok" : "failed");
+    logOutcome("files flushed to disk", record.pagesFolder, flushed);
     return flushed;
 }
 

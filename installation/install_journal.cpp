@@ -127,12 +127,14 @@ bool writeJournal(const InstallRecord& record)
     stored.record.writerStartLow = started.dwLowDateTime;
     stored.record.writerStartHigh = started.dwHighDateTime;
     // On disk before the change it guards is made.
-    const bool written = RegSetValueExW(key, journalValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
-                                        sizeof stored) == ERROR_SUCCESS &&
-                         RegFlushKey(key) == ERROR_SUCCESS;
+    LONG status = RegSetValueExW(key, journalValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
+                                 sizeof stored);
+    if (status == ERROR_SUCCESS)
+        status = RegFlushKey(key);
     RegCloseKey(key);
-    logAction(record.committed ? "journal committed" : "journal written", journalValue, written ? "ok" : "failed");
-    return written;
+    SetLastError(DWORD(status));
+    logOutcome(record.committed ? "journal committed" : "journal written", journalValue, status == ERROR_SUCCESS);
+    return status == ERROR_SUCCESS;
 }
 
 JournalRead readJournal(InstallRecord& record)
@@ -194,7 +196,7 @@ bool removeJournal()
             status = RegFlushKey(key);
         RegCloseKey(key);
     }
-    const bool removed = status == ERROR_SUCCESS;
-    logAction("journal removed", journalValue, removed ? "ok" : "failed");
-    return removed;
+    SetLastError(DWORD(status));
+    logOutcome("journal removed", journalValue, status == ERROR_SUCCESS);
+    return status == ERROR_SUCCESS;
 }

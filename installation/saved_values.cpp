@@ -68,8 +68,8 @@ bool restoreUninstallValues(const InstallRecord& record)
             status = RegSetValueExW(key, value.name, 0, value.type, value.data, value.size);
         else if ((status = RegDeleteValueW(key, value.name)) == ERROR_FILE_NOT_FOUND)
             status = ERROR_SUCCESS;
-        logAction(value.existed ? "value restored" : "value deleted", value.name,
-                  status == ERROR_SUCCESS ? "ok" : "failed");
+        SetLastError(DWORD(status));
+        logOutcome(value.existed ? "value restored" : "value deleted", value.name, status == ERROR_SUCCESS);
         restored = restored && status == ERROR_SUCCESS;
     }
     RegCloseKey(key);
