@@ -87,7 +87,12 @@ bool finishDesktopShortcut(const char* linkName)
         SetEvent(saveNow);
     }
     if (linkMaker) {
-        WaitForSingleObject(linkMaker, INFINITE);
+        // The wizard's thread waits here: a message the save sends to one of
+        // its windows is answered meanwhile, so that the two never wait for
+        // each other. Posted messages wait for the wizard's own loop.
+        MSG message;
+        while (MsgWaitForMultipleObjects(1, &linkMaker, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1)
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         CloseHandle(linkMaker);
         linkMaker = nullptr;
     }
