@@ -121,3 +121,20 @@ update_to_icon_box() {
 main_page() {
     printf '%s.htm' "$(manifest_list main | sed -n "${1}p")"
 }
+
+# silent_install OPTIONS EXPECTED [INSTALLER]: an unattended install (by
+# default TOLM_INSTALLER) with its log read.
+silent_install() {
+    watch_run "\"$(z_path "${3:-$TOLM_INSTALLER}")\" /S /LOG=$(z_path "$work/install.log") $1"
+    expect_unattended "$2"
+    read_run_log "$work/install.log"
+}
+
+# quiet_uninstall EXPECTED: the key's QuietUninstallString, with its log read
+# (needs uninstall_steps.sh).
+quiet_uninstall() {
+    watch_run "$(registry_value QuietUninstallString) /LOG=$(z_path "$work/uninstall.log")"
+    expect_unattended "$1"
+    read_run_log "$work/uninstall.log"
+    wait_temp_copy_gone
+}

@@ -27,21 +27,6 @@ ln -s "$real_desktop" "$user_dir/Desktop"
 desktop_windows="C:\\users\\$(whoami)\\Desktop"
 readonly block_name=Blocked
 
-# silent_install OPTIONS EXPECTED [INSTALLER]: an unattended install with its log read.
-silent_install() {
-    local exe=${3:-$TOLM_INSTALLER}
-    watch_run "\"$(z_path "$exe")\" /S /LOG=$(z_path "$work/install.log") $1"
-    expect_unattended "$2"
-    read_run_log "$work/install.log"
-}
-
-# quiet_uninstall EXPECTED: the key's QuietUninstallString, with its log read.
-quiet_uninstall() {
-    watch_run "$(registry_value QuietUninstallString) /LOG=$(z_path "$work/uninstall.log")"
-    expect_unattended "$1"
-    read_run_log "$work/uninstall.log"
-    wait_temp_copy_gone
-}
 
 # expect_installed: the variant in the default folder with its shortcut, and
 # no run left open.

@@ -83,20 +83,6 @@ expect_logged_message() {
     expect_log_line message "${1//$'\n'/ }" ""
 }
 
-# silent_install OPTIONS EXPECTED: an unattended install with its log read.
-silent_install() {
-    watch_run "$(installer_command "/S /LOG=$(z_path "$work/install.log") $1")"
-    expect_unattended "$2"
-    read_run_log "$work/install.log"
-}
-
-# quiet_uninstall EXPECTED: the key's QuietUninstallString, with its log read.
-quiet_uninstall() {
-    watch_run "$(registry_value QuietUninstallString) /LOG=$(z_path "$work/uninstall.log")"
-    expect_unattended "$1"
-    read_run_log "$work/uninstall.log"
-    wait_temp_copy_gone
-}
 
 log "-- 1. folders made below a parent that lets everyone change them"
 "$WINESERVER" -k 2>/dev/null
