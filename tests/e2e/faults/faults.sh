@@ -101,6 +101,23 @@ finish_at_icon_box() {
     expect_box_shown "Didn't create the new Desktop Folder!"
 }
 
+# kill_at_icon_box [OPTION...]: a wizard install with /ICONS=Tolm\<block_name>
+# and the OPTIONs, killed at the box that reports the icon folder once the
+# file block has taken that folder's name; its journal stays open. The
+# prefix's server ends with it (so that nothing the run held stays open), and
+# the block is removed. (Needs uninstall_steps.sh.)
+kill_at_icon_box() {
+    start_installer "$TOLM_INSTALLER" "/ICONS=Tolm\\$block_name" "$@"
+    go_to_page 1
+    printf 'a file named like the new icon folder\n' >"$block"
+    finish_at_icon_box
+    has_journal && log "install journal: open" || fail "no journal while the run waits"
+    kill_installer "$installer_pid"
+    "$WINESERVER" -k 2>/dev/null
+    "$WINESERVER" -w 2>/dev/null
+    rm -f "$block"
+}
+
 # update_to_icon_box: an update through the wizard, held at the box that
 # reports the icon folder: the scenario's block_name typed into Browse below
 # the earlier install's icon folder, where the file block (the same, as a

@@ -39,15 +39,8 @@ install_on_drive_and_lose_it() {
     rm -rf "${ddrive:?}"/*
     watch_run "$(installer_command "/S /D=$gone_folder")"
     expect_unattended $exit_done
-    start_installer "$TOLM_INSTALLER" "/ICONS=Tolm\\$block_name"
-    go_to_page 1
-    printf 'a file named like the new icon folder\n' >"$block"
-    finish_at_icon_box
-    has_journal && log "install journal: open" || fail "no journal while the run waits"
-    kill_installer "$installer_pid"
-    "$WINESERVER" -k 2>/dev/null
-    "$WINESERVER" -w 2>/dev/null
-    rm -f "$block" "$WINEPREFIX/dosdevices/d:"
+    kill_at_icon_box
+    rm -f "$WINEPREFIX/dosdevices/d:"
     left_on_drive=$(drive_listing)
 }
 
@@ -114,14 +107,8 @@ expect_drive_as_left
 log "-- 4. the uninstaller asks too, and holds the lock while it asks"
 ln -sfn "$ddrive" "$WINEPREFIX/dosdevices/d:"
 rm -rf "${ddrive:?}"/*
-start_installer "$TOLM_INSTALLER" "/ICONS=Tolm\\$block_name" "/D=$gone_folder"
-go_to_page 1
-printf 'a file named like the new icon folder\n' >"$block"
-finish_at_icon_box
-kill_installer "$installer_pid"
-"$WINESERVER" -k 2>/dev/null
-"$WINESERVER" -w 2>/dev/null
-rm -f "$block" "$WINEPREFIX/dosdevices/d:"
+kill_at_icon_box "/D=$gone_folder"
+rm -f "$WINEPREFIX/dosdevices/d:"
 start_uninstaller
 answer_yes
 wait_for_box
